@@ -1,0 +1,17 @@
+# kartoteka_add_test(NAME <name> SOURCES <files...> LIBS <libs...> [GUI] [LABELS <labels...>])
+# One Qt Test executable per unit, registered with CTest. GUI tests run on the
+# offscreen platform with a 1024 x 768 screen unless the test chooses otherwise.
+function(kartoteka_add_test)
+  cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set(env "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/support/screen-1024x768.json"
+          "KARTOTEKA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+          "KARTOTEKA_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+endfunction()

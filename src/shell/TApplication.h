@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class TForm;
+
+// The application object: the title, the windows in creation order, the error
+// report and the exit sequence.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    // The title made from the executable's file name ("kartoteka" gives "Kartoteka").
+    const QString& Title() const { return title_; }
+    static QString titleFromExecutablePath(const QString& path);
+
+    // Creates a window, loads its layout (its constructor) and runs its create
+    // handler; an error there goes to the error report and start-up goes on.
+    // The first window created becomes the main window.
+    template <class T, class Ref> void CreateForm(Ref*& reference) {
+        T* form = new T();
+        reference = form;
+        adoptForm(form);
+    }
+    TForm* MainForm() const { return mainForm_; }
+    const std::vector<TForm*>& Forms() const { return forms_; }
+
+    // Shows the main window and runs the event loop; then the exit sequence.
+    int Run();
+    // The exit sequence: hide every window, destroy them last-created first.
+    void DestroyForms();
+
+    // The application error report.
+    void HandleException(std::exception_ptr error);
+    void ShowException(const QString& message);
+    // The text the report shows: a full stop is added when the last character sorts above ".".
+    static QString reportText(const QString& message);
+    // Tests replace the message box with a function that receives the text.
+    using ErrorPresenter = std::function<void(const QString&)>;
+    void setErrorPresenter(ErrorPresenter presenter) { presenter_ = std::move(presenter); }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void adoptForm(TForm* form);
+
+    QString title_;
+    TForm* mainForm_ = nullptr;
+    std::vector<TForm*> forms_;
+    ErrorPresenter presenter_;
+};
+
+extern TApplication* Application;
