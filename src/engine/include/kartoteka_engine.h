@@ -1,0 +1,166 @@
+/* The table engine's whole public interface.
+ *
+ * The engine is a plugin (libkartoteka-engine.so) loaded by the client layer at
+ * its first Open. Every function returns a 16-bit result code, 0 on success.
+ * Nothing but result codes crosses this boundary: no exceptions, no C++ types.
+ * After a failure the engine keeps an error stack of entries (code, native code,
+ * context text) that ke_error_entry reads until the next call that fails.
+ *
+ * All texts given to or returned by the engine's own functions (paths, table
+ * and field names, error texts) are UTF-8. Field values are the table's native
+ * bytes in its code page; ke_native_to_unicode / ke_unicode_to_native convert
+ * them at the table boundary.
+ */
+#ifndef KARTOTEKA_ENGINE_H
+#define KARTOTEKA_ENGINE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(KE_BUILDING_ENGINE)
+#define KE_API __attribute__((visibility("default")))
+#else
+#define KE_API
+#endif
+
+typedef uint16_t ke_result;
+
+/* Result codes the client layer acts upon. */
+#define KE_OK 0x0000
+#define KE_ERR_BOF 0x2201              /* nothing before: at the beginning of the table */
+#define KE_ERR_EOF 0x2202              /* nothing after: at the end of the table */
+#define KE_ERR_NO_CURRENT_RECORD 0x2203 /* the cursor stands between records */
+#define KE_ERR_RECORD_NOT_FOUND 0x2204 /* the record is gone (deleted by someone else) */
+#define KE_ERR_NOT_INITIALIZED 0x2A01
+#define KE_ERR_ALREADY_INITIALIZED 0x2A07
+#define KE_ERR_TABLE_READ_ONLY 0x2A0B /* a read-write open of a table that can only be read */
+#define KE_ERR_INSUFFICIENT_RIGHTS 0x2902 /* password-protected table, no password given */
+#define KE_ERR_RECORD_LOCKED 0x2903    /* another writer holds the record lock */
+#define KE_ERR_CANNOT_DECRYPT 0x2904   /* protected tables cannot be opened by this engine */
+#define KE_ERR_NO_MEMORY 0x2501
+#define KE_ERR_INVALID_HANDLE 0x2106
+#define KE_ERR_INVALID_PARAMETER 0x2107
+#define KE_ERR_DIRECTORY_NOT_FOUND 0x2111
+#define KE_ERR_TABLE_NOT_FOUND 0x2112
+#define KE_ERR_IO 0x2113               /* native code: errno */
+#define KE_ERR_CORRUPT_TABLE 0x2114    /* a damaged or unreadable table file */
+#define KE_ERR_UNSUPPORTED_TABLE 0x2115
+#define KE_ERR_TABLE_FULL 0x2116
+#define KE_ERR_CONFIG 0x2117           /* bad engine configuration; the context names file and line */
+#define KE_ERR_NO_MORE_ENTRIES 0x2118  /* ke_error_entry: no further entry */
+#define KE_ERR_FIELD_NOT_TEXT 0x2119
+#define KE_ERR_UNMAPPABLE_CHARACTER 0x211A /* a character the table's code page cannot hold */
+#define KE_ERR_BUFFER_TOO_SMALL 0x211B
+#define KE_ERR_NOT_LOCKED 0x211C
+
+typedef struct ke_database ke_database;
+typedef struct ke_cursor ke_cursor;
+
+typedef enum { KE_OPEN_READ_WRITE = 0, KE_OPEN_READ_ONLY = 1 } ke_open_mode;
+typedef enum { KE_SHARE_SHARED = 0, KE_SHARE_EXCLUSIVE = 1 } ke_share_mode;
+typedef enum { KE_LOCK_NONE = 0, KE_LOCK_WRITE = 1 } ke_lock;
+
+typedef struct {
+    char language[8]; /* "0009" */
+} ke_environment;
+
+/* Paradox field type codes, as stored in the table header. */
+enum {
+    KE_FIELD_ALPHA = 0x01, KE_FIELD_DATE = 0x02, KE_FIELD_SHORT = 0x03, KE_FIELD_LONG = 0x04,
+    KE_FIELD_MONEY = 0x05, KE_FIELD_NUMBER = 0x06, KE_FIELD_LOGICAL = 0x09, KE_FIELD_MEMO = 0x0C,
+    KE_FIELD_BLOB = 0x0D, KE_FIELD_FMTMEMO = 0x0E, KE_FIELD_OLE = 0x0F, KE_FIELD_GRAPHIC = 0x10,
+    KE_FIELD_TIME = 0x14, KE_FIELD_TIMESTAMP = 0x15, KE_FIELD_AUTOINC = 0x16, KE_FIELD_BCD = 0x17,
+    KE_FIELD_BYTES = 0x18
+};
+
+typedef struct {
+    uint16_t number;  /* from 1 */
+    char name[104];   /* UTF-8, NUL-terminated */
+    uint8_t type;     /* KE_FIELD_* */
+    uint16_t size;    /* bytes in the record (characters, for alpha fields) */
+    uint16_t offset;  /* offset in the record buffer */
+} ke_field_desc;
+
+typedef struct {
+    uint16_t record_size;   /* bytes of a record buffer */
+    uint16_t bookmark_size;
+    uint8_t read_only;      /* the cursor cannot modify */
+    uint8_t has_constraints; /* verify-field is meaningful */
+    uint16_t field_count;
+    uint16_t code_page;     /* the cursor's language driver: code page of its text */
+    char sort_order[32];    /* the table's sort-order (language driver) name */
+} ke_cursor_props;
+
+/* Session: the initialisation and exit entries. */
+KE_API ke_result ke_init(const ke_environment* env);
+KE_API ke_result ke_exit(void);
+
+/* Databases. name NULL or "" is the standard database. */
+KE_API ke_result ke_open_database(const char* name, ke_open_mode mode, ke_share_mode share,
+                                  const char* password, ke_database** out);
+KE_API ke_result ke_close_database(ke_database* db);
+/* path: a directory, possibly with a drive letter ("E:\\dir\\sub"), mapped by the configuration. */
+KE_API ke_result ke_set_directory(ke_database* db, const char* path);
+
+/* Tables (cursors). driver "PARADOX"; index_name NULL and index_number 0 for the default order. */
+KE_API ke_result ke_open_table(ke_database* db, const char* table_name, const char* driver,
+                               const char* index_name, uint16_t index_number, ke_open_mode mode,
+                               ke_share_mode share, ke_cursor** out);
+KE_API ke_result ke_close_cursor(ke_cursor* cursor);
+KE_API ke_result ke_get_cursor_props(ke_cursor* cursor, ke_cursor_props* props);
+/* Fills props.field_count descriptors. */
+KE_API ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs);
+
+/* Positioning and reading. The cursor stands on a record or on a crack between records. */
+KE_API ke_result ke_set_to_begin(ke_cursor* cursor);
+KE_API ke_result ke_set_to_end(ke_cursor* cursor);
+KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
+KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
+KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
+
+/* Record buffers. */
+KE_API ke_result ke_init_record(ke_cursor* cursor, uint8_t* record);
+/* Copies the field's native bytes (without padding) to value; *length gets their count. */
+KE_API ke_result ke_get_field(ke_cursor* cursor, uint16_t field, const uint8_t* record,
+                              uint8_t* value, size_t capacity, size_t* length, int* blank);
+/* value NULL or length 0 stores a blank. Text longer than the field is cut to its size. */
+KE_API ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record,
+                              const uint8_t* value, size_t length);
+KE_API ke_result ke_verify_field(ke_cursor* cursor, uint16_t field, const uint8_t* value,
+                                 size_t length, int* blank);
+
+/* Changes. Each reaches the file atomically and durably before the call returns. */
+KE_API ke_result ke_make_insertion_point(ke_cursor* cursor);
+/* Stores a new record at the insertion point (else at the cursor's position); the cursor stands on it. */
+KE_API ke_result ke_insert_record(ke_cursor* cursor, ke_lock lock, const uint8_t* record);
+/* Replaces the current record and, when release_lock is set, frees its lock. */
+KE_API ke_result ke_modify_record(ke_cursor* cursor, const uint8_t* record, int release_lock);
+/* Removes the current record; the cursor then stands on the crack where it was. */
+KE_API ke_result ke_delete_record(ke_cursor* cursor);
+KE_API ke_result ke_release_record_lock(ke_cursor* cursor);
+
+/* Passwords of the session. ke_drop_password(NULL) drops all. */
+KE_API ke_result ke_add_password(const char* password);
+KE_API ke_result ke_drop_password(const char* password);
+
+/* Errors. Texts are English, UTF-8. Entries are numbered from 1. */
+KE_API ke_result ke_error_text(ke_result code, char* text, size_t capacity);
+KE_API ke_result ke_error_entry(uint16_t entry, ke_result* code, int32_t* native_code,
+                                char* context, size_t capacity);
+
+/* Text at the table boundary. ke_unicode_to_native fails with KE_ERR_UNMAPPABLE_CHARACTER
+ * when the code page cannot hold a character. */
+KE_API ke_result ke_native_to_unicode(uint16_t code_page, const uint8_t* native, size_t length,
+                                      char* utf8, size_t capacity, size_t* out_length);
+KE_API ke_result ke_unicode_to_native(uint16_t code_page, const char* utf8, size_t length,
+                                      uint8_t* native, size_t capacity, size_t* out_length);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
