@@ -1,0 +1,274 @@
+#include "TDBEdit.h"
+
+#include "Guarded.h"
+#include "TDataSource.h"
+#include "TField.h"
+#include "TTable.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+
+namespace {
+// The largest length the underlying box takes; stands for "no limit".
+constexpr int NoLimit = 32767;
+} // namespace
+
+TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent)
+{
+    setReadOnly(true);
+    dataLink_.setControl(this);
+    dataLink_.OnDataChange = [this] { dataChange(); };
+    dataLink_.OnEditingChange = [this] { editingChange(); };
+    dataLink_.OnUpdateData = [this] { updateData(); };
+    dataLink_.OnActiveChange = [this] { dataChange(); };
+    // Only changes the user makes mark the box; loading the field's value does not.
+    connect(this, &QLineEdit::textEdited, this, [this] { dataLink_.SetModified(); });
+}
+
+TDBEdit::~TDBEdit()
+{
+    dataLink_.OnDataChange = nullptr;
+    dataLink_.OnEditingChange = nullptr;
+    dataLink_.OnUpdateData = nullptr;
+    dataLink_.OnActiveChange = nullptr;
+    dataLink_.setDataSource(nullptr);
+}
+
+void TDBEdit::setDataSource(TDataSource* source)
+{
+    dataLink_.setDataSource(source);
+    dataChange();
+    editingChange();
+}
+
+void TDBEdit::setDataField(const QString& fieldName)
+{
+    dataLink_.setFieldName(fieldName);
+    dataChange();
+    editingChange();
+}
+
+void TDBEdit::dataChange()
+{
+    TField* field = dataLink_.Field();
+    if (!field) {
+        setText(QString());
+        return;
+    }
+    if (!maxLengthSet_ && field->DataType() == ftString) {
+        setMaxLength(field->Size() > 0 ? field->Size() : NoLimit);
+        maxLengthSet_ = true;
+    }
+    setText(field->AsString());
+}
+
+void TDBEdit::editingChange()
+{
+    setReadOnly(!dataLink_.Editing());
+    // Leaving edit or insert state clears the changed mark.
+    if (!dataLink_.Editing() && dataLink_.Modified())
+        dataLink_.Reset();
+}
+
+void TDBEdit::updateData()
+{
+    if (TField* field = dataLink_.Field())
+        field->SetAsString(text());
+}
+
+bool TDBEdit::askEdit()
+{
+    return dataLink_.Edit();
+}
+
+bool TDBEdit::isEditKey(const QKeyEvent* e)
+{
+    const int key = e->key();
+    const Qt::KeyboardModifiers mods = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (key == Qt::Key_Delete || key == Qt::Key_Backspace)
+        return true;
+    if (key == Qt::Key_Insert && mods == Qt::ShiftModifier)
+        return true;
+    if ((key == Qt::Key_V || key == Qt::Key_X) && mods == Qt::ControlModifier)
+        return true;
+    for (QKeySequence::StandardKey changing :
+         {QKeySequence::Paste, QKeySequence::Cut, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::DeleteEndOfLine, QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord,
+          QKeySequence::DeleteCompleteLine})
+        if (e->matches(changing))
+            return true;
+    return false;
+}
+
+bool TDBEdit::acceptsText(const QString& text) const
+{
+    TField* field = dataLink_.Field();
+    if (!field)
+        return true;
+    for (QChar c : text)
+        if (!field->IsValidChar(c)) {
+            QApplication::beep();
+            return false;
+        }
+    return true;
+}
+
+void TDBEdit::keyPressEvent(QKeyEvent* event)
+{
+    bool pass = false;
+    guarded([&] {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            // Back to the field's value; the cursor stays in its state.
+            dataLink_.Reset();
+            selectAll();
+            return;
+        }
+        const QString typed = event->text();
+        const bool isChar = !typed.isEmpty() && typed.at(0).unicode() >= 32 && typed.at(0) != QChar(0x7f) &&
+                            !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+        if (isChar) {
+            if (!acceptsText(typed))
+                return;
+            askEdit();
+            pass = true;
+            return;
+        }
+        if (isEditKey(event)) {
+            if ((event->matches(QKeySequence::Paste) ||
+                 (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier)) &&
+                !acceptsText(QApplication::clipboard()->text()))
+                return;
+            askEdit();
+        }
+        pass = true;
+    });
+    if (pass)
+        QLineEdit::keyPressEvent(event);
+    else
+        event->accept();
+}
+
+void TDBEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    bool pass = false;
+    guarded([&] {
+        if (!event->commitString().isEmpty()) {
+            if (!acceptsText(event->commitString()))
+                return;
+            askEdit();
+        }
+        pass = true;
+    });
+    if (pass)
+        QLineEdit::inputMethodEvent(event);
+    else
+        event->accept();
+}
+
+void TDBEdit::focusInEvent(QFocusEvent* event)
+{
+    guarded([&] {
+        if (!focused_) {
+            focused_ = true;
+            dataLink_.Reset();
+        }
+    });
+    QLineEdit::focusInEvent(event);
+}
+
+void TDBEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    // A context menu or a window switch takes the focus only for a while.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    guarded([&] {
+        try {
+            dataLink_.UpdateRecord();
+        } catch (...) {
+            // The field keeps its earlier value; the user corrects the text here.
+            selectAll();
+            setFocus();
+            throw;
+        }
+        focused_ = false;
+    });
+}
+
+void TDBEdit::routeMenuAction(QMenu* menu, const char* objectName, void (TDBEdit::*action)())
+{
+    for (QAction* item : menu->actions()) {
+        if (item->objectName() != QLatin1String(objectName))
+            continue;
+        // The box's own handler is replaced by one that asks for the edit
+        // first; the item stays enabled as long as the table may be changed.
+        item->disconnect();
+        if (!isReadOnly() || dataLink_.CanModify())
+            item->setEnabled(item->isEnabled() || (dataLink_.Field() && dataLink_.Field()->CanModify()));
+        connect(item, &QAction::triggered, this, [this, action] {
+            guarded([&] {
+                if (askEdit())
+                    (this->*action)();
+            });
+        });
+    }
+}
+
+void TDBEdit::pasteChecked()
+{
+    if (acceptsText(QApplication::clipboard()->text()))
+        paste();
+}
+
+void TDBEdit::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    routeMenuAction(menu, "edit-undo", &TDBEdit::undo);
+    routeMenuAction(menu, "edit-redo", &TDBEdit::redo);
+    routeMenuAction(menu, "edit-cut", &TDBEdit::cut);
+    routeMenuAction(menu, "edit-paste", &TDBEdit::pasteChecked);
+    routeMenuAction(menu, "edit-delete", &TDBEdit::del);
+    menu->popup(event->globalPos());
+}
+
+void TDBEdit::dragEnterEvent(QDragEnterEvent* event)
+{
+    // A read-only box refuses drops; one the user could edit takes them and
+    // asks for the edit when the text arrives.
+    if (event->mimeData()->hasText() && dataLink_.CanModify() && dataLink_.Field()) {
+        event->acceptProposedAction();
+        return;
+    }
+    QLineEdit::dragEnterEvent(event);
+}
+
+void TDBEdit::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasText() && dataLink_.CanModify() && dataLink_.Field()) {
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        event->acceptProposedAction();
+        return;
+    }
+    QLineEdit::dragMoveEvent(event);
+}
+
+void TDBEdit::dropEvent(QDropEvent* event)
+{
+    bool pass = false;
+    guarded([&] {
+        if (!event->mimeData()->hasText() || !acceptsText(event->mimeData()->text()))
+            return;
+        pass = askEdit();
+    });
+    if (pass)
+        QLineEdit::dropEvent(event);
+    else
+        event->ignore();
+}

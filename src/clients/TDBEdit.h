@@ -1,0 +1,59 @@
+#pragma once
+
+#include "TFieldDataLink.h"
+
+#include <QLineEdit>
+
+class QMenu;
+class TDataSource;
+class TField;
+
+// A single-line box bound to one field of the current record. It shows the
+// field's value, turns writable only while the cursor edits, asks the cursor
+// to start an edit before any change the user makes, and writes its text
+// back into the field when the focus leaves it or the record is posted.
+class TDBEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TDBEdit(QWidget* parent = nullptr);
+    ~TDBEdit() override;
+
+    TDataSource* DataSource() const { return dataLink_.DataSource(); }
+    void setDataSource(TDataSource* source);
+    QString DataField() const { return dataLink_.FieldName(); }
+    void setDataField(const QString& fieldName);
+    TField* Field() const { return dataLink_.Field(); }
+
+    // 0 (no limit) until the box first shows a text field, then the field's Size.
+    int MaxLength() const { return maxLengthSet_ ? maxLength() : 0; }
+    // The box's text was changed by the user since it was last loaded.
+    bool Modified() const { return dataLink_.Modified(); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Asks the link to edit; true when the box may then change its text.
+    // Errors of the edit go on.
+    bool askEdit();
+    // The keys that change the text (and so ask for an edit first).
+    static bool isEditKey(const QKeyEvent* event);
+    // Whether the text can go into the field; refuses with a beep otherwise.
+    bool acceptsText(const QString& text) const;
+    void dataChange();
+    void editingChange();
+    void updateData();
+    void routeMenuAction(QMenu* menu, const char* objectName, void (TDBEdit::*action)());
+    void pasteChecked();
+
+    TFieldDataLink dataLink_;
+    bool maxLengthSet_ = false;
+    bool focused_ = false;
+};
