@@ -56,6 +56,11 @@ typedef uint16_t ke_result;
 #define KE_ERR_UNMAPPABLE_CHARACTER 0x211A /* a character the table's code page cannot hold */
 #define KE_ERR_BUFFER_TOO_SMALL 0x211B
 #define KE_ERR_NOT_LOCKED 0x211C
+#define KE_ERR_TABLE_IN_USE 0x211D     /* the share mode conflicts with another open of the table */
+#define KE_ERR_UNKNOWN_DATABASE 0x211E /* a database name that is neither a directory nor known */
+#define KE_ERR_UNKNOWN_DRIVER 0x211F   /* a driver other than "PARADOX" */
+#define KE_ERR_UNSUPPORTED_CODE_PAGE 0x2120 /* not a single-byte code page the engine knows */
+#define KE_ERR_INTERNAL 0x2121
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;

@@ -1,0 +1,85 @@
+// A cursor on a table: a position on a record or on a crack between records,
+// kept as (block, index) in chain order so that no operation depends on the
+// table's size. Every call re-reads what changed on disk, so changes made
+// through other cursors or processes are seen at once.
+#pragma once
+
+#include "TableFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ke {
+
+struct OpenOptions {
+    bool readOnly = false;
+    bool exclusive = false;
+    bool havePasswords = false;
+};
+
+class Cursor {
+public:
+    // Opens the table at a host path; throws EngineError.
+    Cursor(const std::string& path, const OpenOptions& options);
+    ~Cursor();
+
+    const TableHeader& header() const { return m_file.header(); }
+    bool readOnly() const { return !m_file.writable(); }
+    const std::string& path() const { return m_file.path(); }
+    // Records in the table as of the last call.
+    uint32_t recordCount() const { return m_file.counters().numRecords; }
+
+    void setToBegin();
+    void setToEnd();
+    // Each copies the record into `record` (header().recordSize bytes); lock takes the record lock.
+    void current(bool lock, uint8_t* record);
+    void next(bool lock, uint8_t* record);
+    void prior(bool lock, uint8_t* record);
+
+    void makeInsertionPoint();
+    void insert(const uint8_t* record, bool lock);
+    void modify(const uint8_t* record, bool releaseLock);
+    void remove();
+    void releaseLock();
+    bool holdsLock() const { return m_lockHash.has_value(); }
+
+    // The table's blank record: every field blank (all zero bytes).
+    void blankRecord(uint8_t* record) const;
+
+private:
+    enum class Kind { BeforeFirst, AfterLast, OnRecord, Crack };
+    struct Pos {
+        Kind kind = Kind::BeforeFirst;
+        uint16_t block = 0;
+        int index = 0;
+        uint16_t prevBlock = 0, nextBlock = 0; // neighbours when last seen
+    };
+
+    void relocate();
+    void sync();
+    void land(uint16_t block, int index, const BlockView& view, uint8_t* record);
+    bool stepForward(uint8_t* record);
+    bool stepBackward(uint8_t* record);
+    void takeLock(bool lock);
+    std::vector<uint8_t> normalized(const uint8_t* record) const;
+    uint64_t hashOf(const uint8_t* record) const;
+    Pos insertAt(uint16_t block, int index, const uint8_t* record);
+    void checkRecordFree(const uint8_t* stored);
+
+    TableFile m_file;
+    Pos m_pos;
+    int m_seenCount = 0; // records in the cursor's block when last seen
+    std::vector<uint8_t> m_current; // bytes of the record the cursor stands on
+    uint64_t m_seenGeneration = 0;
+    std::optional<Pos> m_insertionPoint;
+    uint64_t m_insertionGeneration = 0;
+    std::optional<uint64_t> m_lockHash;
+};
+
+// Names of the companion files that make a table read-only (.PX, .Xnn, .Ynn, .XGn, .YGn, .VAL).
+bool isCompanionExtension(const std::string& extension);
+
+} // namespace ke

@@ -1,0 +1,26 @@
+// Byte-order helpers. Table and block headers are little-endian; field values
+// are big-endian (with the sign bit flipped, see FieldCodec).
+#pragma once
+
+#include <cstdint>
+
+namespace ke {
+
+inline uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline int16_t les16(const uint8_t* p) { return int16_t(le16(p)); }
+inline void putLe16(uint8_t* p, uint16_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void putLe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+} // namespace ke

@@ -1,0 +1,115 @@
+// One open table file: its descriptor, header, a small block cache, the locks
+// that coordinate readers and writers across processes, and the journalled
+// write transaction.
+//
+// Locks are open-file-description locks on bytes far past any table's end, so
+// they never touch data, conflict between two cursors of one process as they do
+// between processes, and vanish with the process that held them:
+//   kTransactionByte  shared while a call reads, exclusive while a change is written;
+//   kShareByte        shared for the life of a shared open, exclusive for an exclusive one;
+//   kRecordLockBase+  one byte per record lock (by a hash of the record's bytes).
+#pragma once
+
+#include "BlockView.h"
+#include "Journal.h"
+#include "TableHeader.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ke {
+
+class TableFile {
+public:
+    // Opens the file; throws KE_ERR_TABLE_NOT_FOUND, KE_ERR_TABLE_READ_ONLY (no
+    // write permission for a writable open) or KE_ERR_IO.
+    TableFile(std::string path, bool writable);
+    ~TableFile();
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+
+    const std::string& path() const { return m_path; }
+    bool writable() const { return m_writable; }
+    const TableHeader& header() const { return m_header; }
+    const TableCounters& counters() const { return m_txn ? m_txnCounters : m_header.counters; }
+    // Changes whenever the file was found changed (by anyone, this object included).
+    uint64_t generation() const { return m_generation; }
+
+    // Takes the share lock for the life of this object; throws KE_ERR_TABLE_IN_USE.
+    void lockShare(bool exclusive);
+
+    // A read: shared transaction lock, a left-over journal rolled back, header refreshed.
+    class ReadScope {
+    public:
+        explicit ReadScope(TableFile& f);
+        ~ReadScope();
+    private:
+        TableFile& m_file;
+    };
+    // A change: exclusive transaction lock, journal rolled back, header refreshed.
+    // Nothing reaches the file until commit(); a scope left without commit drops the change.
+    class WriteScope {
+    public:
+        explicit WriteScope(TableFile& f);
+        ~WriteScope();
+        void commit();
+    private:
+        TableFile& m_file;
+        bool m_done = false;
+    };
+
+    // Reading blocks (inside a scope). Throws KE_ERR_CORRUPT_TABLE for a bad block.
+    BlockView block(uint16_t n);
+    // True when block n is a member of the record chain.
+    bool isLive(uint16_t n);
+
+    // Changing (inside a WriteScope).
+    TableCounters& txnCounters() { return m_txnCounters; }
+    uint8_t* writableBlock(uint16_t n);
+    uint16_t allocateBlock();
+    void freeBlock(uint16_t n);
+
+    // Record locks (by hash). tryLock: false when another holder has it.
+    bool tryLockRecord(uint64_t hash);
+    void unlockRecord(uint64_t hash);
+    bool lockedByOther(uint64_t hash);
+
+private:
+    struct Image {
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> original; // empty for a block past the old end of the file
+    };
+
+    void readHeaderAtOpen();
+    bool refresh();
+    void recoverIfNeeded(bool holdingExclusive);
+    void rollBack(int fd, const JournalImage& journal);
+    void commitTransaction();
+    void endTransaction();
+    void syncDirectory();
+    const uint8_t* rawBlock(uint16_t n);
+    void setLock(uint64_t offset, short type, bool wait, const char* what);
+    bool trySetLock(uint64_t offset, short type);
+
+    std::string m_path;
+    std::string m_journalPath;
+    bool m_writable;
+    int m_fd = -1;
+    int m_dirFd = -1;
+    TableHeader m_header;
+    std::array<uint8_t, hdr::MutablePart> m_fixed {};
+    struct stat m_stat {};
+    uint64_t m_generation = 0;
+    std::map<uint16_t, std::vector<uint8_t>> m_cache;
+    bool m_txn = false;
+    TableCounters m_txnCounters;
+    std::map<uint16_t, Image> m_images;
+};
+
+} // namespace ke
