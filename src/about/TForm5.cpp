@@ -1,9 +1,39 @@
 #include "TForm5.h"
 
-TForm5::TForm5(QWidget* parent) : TForm(parent) {
-    setObjectName(QStringLiteral("TForm5"));
-    setWindowTitle(QStringLiteral("Form5"));
+#include "Exception.h"
+#include "Guarded.h"
+#include "TImage.h"
+#include "TSpeedButton.h"
+#include "ui_TForm5.h"
+
+#include <QFile>
+
+static void initAboutResources() { Q_INIT_RESOURCE(about); }
+
+TForm5::TForm5(QWidget* parent) : TForm(parent), ui_(new Ui::TForm5) {
+    initAboutResources();
     setBorderStyle(TBorderStyle::bsNone);
+    ui_->setupUi(this);
     setPosition(TPosition::poDesktopCenter);
     setDesignedClientBounds(197, 54, 574, 521);
+
+    Image1 = ui_->Image1;
+    SpeedButton1 = ui_->SpeedButton1;
+    SpeedButton1->setFlat(true);
+    SpeedButton1->setTransparent(true);
+    connect(SpeedButton1, &TSpeedButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
+
+    // A damaged stored picture is reported; the window still works, blank.
+    guarded([this] {
+        QFile stored(pictureResource());
+        if (!stored.open(QIODevice::ReadOnly))
+            throw Exception(QStringLiteral("Cannot read the stored picture %1").arg(pictureResource()));
+        Image1->Picture().LoadFromStoredData(stored.readAll());
+    });
 }
+
+TForm5::~TForm5() { delete ui_; }
+
+QString TForm5::pictureResource() { return QStringLiteral(":/about/portrait.picture-data"); }
+
+void TForm5::SpeedButton1Click() { Close(); }
