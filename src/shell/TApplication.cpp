@@ -2,34 +2,76 @@
 
 #include "Exception.h"
 #include "Guarded.h"
+#include "Placement.h"
 #include "TForm.h"
 
 #include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <cstdlib>
+#include <filesystem>
 
 TApplication* Application = nullptr;
 
 void reportHandlerException(std::exception_ptr error) noexcept {
-    if (Application)
-        Application->HandleException(error);
+    try {
+        if (Application)
+            Application->HandleException(error);
+    } catch (...) {
+        // The report itself failed; there is nowhere left to show it.
+    }
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+namespace {
+// argc passes through so that the font mapping is in place before the
+// toolkit reads any font.
+int& withFontMapping(int& argc) {
+    TApplication::prepareFontMapping();
+    return argc;
+}
+} // namespace
+
+void TApplication::prepareFontMapping() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return;
+    const fs::path dir = exe.parent_path();
+    for (const fs::path& candidate :
+         {dir / "kartoteka-fonts.conf", dir / ".." / "share" / "kartoteka" / "fonts.conf"}) {
+        if (fs::exists(candidate, ec)) {
+            ::setenv("FONTCONFIG_FILE", fs::canonical(candidate, ec).c_str(), 1);
+            return;
+        }
+    }
+}
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(withFontMapping(argc), argv), showCommand_(launcherShowCommand()) {
     Application = this;
     title_ = titleFromExecutablePath(QCoreApplication::applicationFilePath());
     setApplicationName(title_);
+    setApplicationDisplayName(title_);
+    setApplicationVersion(QStringLiteral("1.0.0.0"));
+    setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setQuitOnLastWindowClosed(false);
+    installEventFilter(this);
 }
 
 TApplication::~TApplication() {
     DestroyForms();
-    Application = nullptr;
+    if (Application == this)
+        Application = nullptr;
 }
 
 QString TApplication::titleFromExecutablePath(const QString& path) {
     QString name = path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1);
     name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-    const int dot = name.indexOf(QLatin1Char('.'));
+    const int dot = int(name.indexOf(QLatin1Char('.')));
     if (dot >= 0)
         name.truncate(dot);
     if (name.size() > 1)
@@ -37,39 +79,96 @@ QString TApplication::titleFromExecutablePath(const QString& path) {
     return name;
 }
 
-void TApplication::adoptForm(TForm* form) {
-    forms_.push_back(form);
-    if (!mainForm_)
+const std::vector<TForm*>& TApplication::Forms() const {
+    forms_.clear();
+    for (const Created& c : created_)
+        forms_.push_back(c.form);
+    return forms_;
+}
+
+void TApplication::adoptForm(TForm* form, std::function<void()> clearReference) {
+    created_.push_back({form, std::move(clearReference)});
+    if (!mainForm_) {
         mainForm_ = form;
-    guarded([form] { form->FormCreate(); });
+        mainForm_->winId(); // the main window's handle exists from now on, still hidden
+    } else {
+        // Secondary windows belong to the main window: one task-bar entry
+        // for the whole program.
+        const QPoint place = form->pos();
+        form->setParent(mainForm_, form->windowFlags());
+        form->move(place);
+    }
+    guarded([form] {
+        form->ScaleForTextHeight();
+        form->FormCreate();
+    });
+}
+
+TShowCommand TApplication::launcherShowCommand() {
+    // An X11 or Wayland launcher passes no show request to a program.
+    return TShowCommand::Normal;
+}
+
+void TApplication::showMainForm() {
+    if (!mainForm_)
+        return;
+    switch (showCommand_) {
+    case TShowCommand::Maximized:
+        mainForm_->setWindowState(Qt::WindowMaximized);
+        mainForm_->setVisibleFlag(true);
+        break;
+    case TShowCommand::MinimizedNoActivate:
+        mainForm_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        mainForm_->setWindowState(Qt::WindowMinimized);
+        mainForm_->show();
+        mainForm_->setAttribute(Qt::WA_ShowWithoutActivating, false);
+        break;
+    case TShowCommand::Normal:
+        mainForm_->setVisibleFlag(true);
+        break;
+    }
 }
 
 int TApplication::Run() {
-    if (mainForm_)
-        mainForm_->setVisibleFlag(true);
-    const int code = exec();
+    int code = 0;
+    if (!terminated_) {
+        showMainForm();
+        code = exec();
+    }
     DestroyForms();
     return code;
 }
 
+void TApplication::Terminate() {
+    terminated_ = true;
+    quit();
+}
+
 void TApplication::DestroyForms() {
-    for (TForm* form : forms_)
-        form->hide();
-    while (!forms_.empty()) {
-        TForm* form = forms_.back();
-        forms_.pop_back();
-        delete form;
+    for (const Created& c : created_)
+        c.form->hide();
+    while (!created_.empty()) {
+        Created last = std::move(created_.back());
+        created_.pop_back();
+        if (last.form == mainForm_)
+            mainForm_ = nullptr;
+        delete last.form;
+        if (last.clearReference)
+            last.clearReference();
     }
     mainForm_ = nullptr;
 }
 
 QString TApplication::reportText(const QString& message) {
+    // "Sorts above" is a comparison of the character codes.
     if (!message.isEmpty() && message.back().unicode() > u'.')
         return message + QLatin1Char('.');
     return message;
 }
 
 void TApplication::HandleException(std::exception_ptr error) {
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
     try {
         std::rethrow_exception(error);
     } catch (const EAbort&) {
@@ -78,7 +177,7 @@ void TApplication::HandleException(std::exception_ptr error) {
     } catch (const std::exception& e) {
         ShowException(reportText(QString::fromUtf8(e.what())));
     } catch (...) {
-        ShowException(QStringLiteral("Unknown error."));
+        ShowException(reportText(QStringLiteral("Unknown error")));
     }
 }
 
@@ -87,11 +186,54 @@ void TApplication::ShowException(const QString& message) {
         presenter_(message);
         return;
     }
+    QPointer<QWidget> previousWindow = activeWindow();
+    QPointer<QWidget> previousFocus = focusWidget();
     QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ErrorReport"));
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    // The box shows on the monitor of the active window.
+    if (previousWindow) {
+        const QRect area = Placement::monitorOf(previousWindow->frameGeometry())->geometry();
+        box.adjustSize();
+        box.move(Placement::centredIn(area, box.size()));
+    }
     box.exec();
+    if (previousWindow && previousWindow->isVisible()) {
+        previousWindow->activateWindow();
+        if (previousFocus && previousFocus->window() == previousWindow)
+            previousFocus->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+// The application-wide shortcut check: a key combination that is a shortcut
+// of the main window's menu runs that command before any control sees the
+// key, from whichever window has the focus, while no modal window is open.
+bool TApplication::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched->isWidgetType() &&
+        mainForm_ && mainForm_->isEnabled() && !activeModalWidget()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (type == QEvent::ShortcutOverride) {
+            if (mainForm_->IsShortCut(*key, false)) {
+                // Claimed: no shortcut of a control gets it, the key press follows.
+                event->accept();
+                return true;
+            }
+        } else {
+            bool handled = false;
+            guarded([&] { handled = mainForm_->IsShortCut(*key, true); });
+            if (handled) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    return QApplication::eventFilter(watched, event);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
+    // Last safety net only: handlers are entered through guarded().
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {

@@ -7,8 +7,11 @@
 
 class TForm;
 
+// How the launcher asked the main window to be shown at start-up.
+enum class TShowCommand { Normal, Maximized, MinimizedNoActivate };
+
 // The application object: the title, the windows in creation order, the error
-// report and the exit sequence.
+// report, the application-wide menu shortcuts and the exit sequence.
 class TApplication : public QApplication {
     Q_OBJECT
 public:
@@ -21,19 +24,32 @@ public:
 
     // Creates a window, loads its layout (its constructor) and runs its create
     // handler; an error there goes to the error report and start-up goes on.
-    // The first window created becomes the main window.
+    // The first window created becomes the main window; `reference` is set
+    // as soon as the window exists and cleared when it is destroyed.
     template <class T, class Ref> void CreateForm(Ref*& reference) {
         T* form = new T();
         reference = form;
-        adoptForm(form);
+        Ref** slot = &reference;
+        adoptForm(form, [slot, form] {
+            if (*slot == form)
+                *slot = nullptr;
+        });
     }
     TForm* MainForm() const { return mainForm_; }
-    const std::vector<TForm*>& Forms() const { return forms_; }
+    const std::vector<TForm*>& Forms() const;
 
     // Shows the main window and runs the event loop; then the exit sequence.
     int Run();
+    // Ends the program: the event loop stops and the exit sequence runs.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
     // The exit sequence: hide every window, destroy them last-created first.
     void DestroyForms();
+
+    // The show request of the launcher. Only Windows passes one; elsewhere it
+    // is Normal unless set (tests set it).
+    static TShowCommand launcherShowCommand();
+    void setStartupShowCommand(TShowCommand command) { showCommand_ = command; }
 
     // The application error report.
     void HandleException(std::exception_ptr error);
@@ -46,13 +62,29 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Points fontconfig at the program's font mapping (resources/fonts.conf,
+    // installed next to the program); runs before the toolkit starts.
+    static void prepareFontMapping();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    void adoptForm(TForm* form);
+    struct Created {
+        TForm* form;
+        std::function<void()> clearReference;
+    };
+    void adoptForm(TForm* form, std::function<void()> clearReference);
+    void showMainForm();
 
     QString title_;
     TForm* mainForm_ = nullptr;
-    std::vector<TForm*> forms_;
+    std::vector<Created> created_;
+    mutable std::vector<TForm*> forms_;
     ErrorPresenter presenter_;
+    TShowCommand showCommand_;
+    bool terminated_ = false;
+    bool reporting_ = false;
 };
 
 extern TApplication* Application;

@@ -1,27 +1,68 @@
 #include "TForm.h"
 
+#include "Guarded.h"
+#include "Placement.h"
 #include "TApplication.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLayout>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// Front-most first. Windows enter at the front when shown or activated.
+QList<TForm*>& stacking() {
+    static QList<TForm*> list;
+    return list;
+}
+} // namespace
 
 TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    // The active control follows the focus inside this window.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != this && now->window() == this)
+            activeControl_ = now;
+    });
+}
+
+TForm::~TForm() { stacking().removeAll(this); }
+
+QList<TForm*> TForm::zOrder() { return stacking(); }
+
+QSize TForm::frameExtraFor(TBorderStyle style) {
+    switch (style) {
+    case TBorderStyle::bsNone: return QSize(0, 0);
+    case TBorderStyle::bsDialog: return QSize(6, 25);
+    case TBorderStyle::bsSizeable: break;
+    }
+    return QSize(8, 27);
 }
 
 void TForm::setBorderStyle(TBorderStyle style) {
     borderStyle_ = style;
-    if (style == TBorderStyle::bsNone) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-        frameExtra_ = QSize(0, 0);
-    } else if (style == TBorderStyle::bsDialog) {
-        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        frameExtra_ = QSize(6, 25);
-    } else {
-        setWindowFlags(Qt::Window);
-        frameExtra_ = QSize(8, 27);
-    }
+    frameExtra_ = frameExtraFor(style);
+    const QPoint keep = pos();
+    const Qt::WindowFlags base = windowFlags() & ~Qt::WindowType_Mask;
+    Qt::WindowFlags flags;
+    if (style == TBorderStyle::bsNone)
+        flags = Qt::Window | Qt::FramelessWindowHint;
+    else if (style == TBorderStyle::bsDialog)
+        flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    else
+        flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    setWindowFlags((base & ~(Qt::FramelessWindowHint | Qt::CustomizeWindowHint |
+                             Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)) |
+                   flags);
+    move(keep);
 }
 
 void TForm::setDesignedBounds(int left, int top, int width, int height) {
@@ -29,13 +70,11 @@ void TForm::setDesignedBounds(int left, int top, int width, int height) {
 }
 
 void TForm::setDesignedClientBounds(int left, int top, int clientWidth, int clientHeight) {
-    designedPos_ = QPoint(left, top);
-    designedClientSize_ = QSize(clientWidth, clientHeight);
-    resize(designedClientSize_);
-    move(designedPos_);
+    resize(std::max(0, clientWidth), std::max(0, clientHeight));
+    move(left, top);
 }
 
-QSize TForm::designedOuterSize() const { return designedClientSize_ + frameExtra_; }
+QSize TForm::designedOuterSize() const { return size() + frameExtra_; }
 
 bool TForm::visibleFlag() const { return isVisible(); }
 
@@ -56,44 +95,164 @@ void TForm::setVisibleFlag(bool visible) {
 }
 
 void TForm::placeAtFirstShow() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return;
-    const QSize outer = frameGeometry().size().isValid() && isVisible() ? frameGeometry().size()
-                                                                        : designedOuterSize();
-    QRect area;
-    if (position_ == TPosition::poScreenCenter)
-        area = primary->geometry();
-    else if (position_ == TPosition::poDesktopCenter)
-        area = QRect(QPoint(0, 0), primary->virtualSize());
-    else
-        return;
-    const int x = std::max(0, (area.width() - outer.width()) / 2);
-    const int y = std::max(0, (area.height() - outer.height()) / 2);
-    move(x, y);
+    const QSize outer = designedOuterSize();
+    switch (position_) {
+    case TPosition::poScreenCenter: {
+        const QPoint centred = Placement::centredIn(Placement::primaryScreenRect(), outer);
+        // The monitor rule runs once more on the centred place.
+        move(Placement::monitorRulePosition(QRect(centred, outer), true, this));
+        break;
+    }
+    case TPosition::poDesktopCenter:
+        move(Placement::centredIn(Placement::desktopRect(), outer));
+        break;
+    case TPosition::poDesigned:
+        break;
+    }
     position_ = TPosition::poDesigned;
 }
 
-void TForm::applyMonitorRule() {}
+void TForm::applyMonitorRule() {
+    const QSize outer = designedOuterSize();
+    move(Placement::monitorRulePosition(QRect(pos(), outer),
+                                        position_ == TPosition::poScreenCenter, this));
+}
+
+double TForm::ScaleForTextHeight() {
+    if (scaled_)
+        return 1.0;
+    scaled_ = true;
+    const int textHeight = QFontMetrics(font()).height();
+    if (textHeight == DesignedTextHeight || textHeight <= 0)
+        return 1.0;
+    const double factor = double(textHeight) / DesignedTextHeight;
+    auto scale = [factor](int v) { return int(std::lround(v * factor)); };
+    // Only the controls of the stored layout move: Qt's own inner widgets
+    // (named qt_*) and anything a layout manages are left alone.
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (child->isWindow() || child->objectName().isEmpty() ||
+            child->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        const QWidget* parent = child->parentWidget();
+        if (parent && parent->layout() && parent->layout()->indexOf(child) >= 0)
+            continue;
+        const QRect g = child->geometry();
+        child->setGeometry(scale(g.x()), scale(g.y()), scale(g.width()), scale(g.height()));
+    }
+    if (!layout())
+        resize(scale(width()), scale(this->height()));
+    return factor;
+}
 
 void TForm::Close() { close(); }
 
 void TForm::closeEvent(QCloseEvent* event) {
+    // Closing never destroys a window; the main window's close ends the program.
     event->ignore();
     if (Application && Application->MainForm() == this) {
-        Application->quit();
+        Application->Terminate();
         return;
     }
-    hide();
+    setVisibleFlag(false);
+}
+
+void TForm::bringToFrontOfOrder() {
+    stacking().removeAll(this);
+    stacking().prepend(this);
+}
+
+void TForm::showEvent(QShowEvent* event) {
+    bringToFrontOfOrder();
+    QWidget::showEvent(event);
+}
+
+void TForm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    const bool wasActive = QApplication::activeWindow() == this || isActiveWindow();
+    stacking().removeAll(this);
+    if (wasActive && !(windowState() & Qt::WindowMinimized))
+        activateNextWindow();
+}
+
+void TForm::activateNextWindow() {
+    // The front-most other visible, enabled window; ordinary windows before
+    // those that stay on top.
+    TForm* choice = nullptr;
+    for (int pass = 0; pass < 2 && !choice; ++pass) {
+        for (TForm* form : stacking()) {
+            if (form == this || !form->isVisible() || !form->isEnabled())
+                continue;
+            const bool onTop = form->windowFlags() & Qt::WindowStaysOnTopHint;
+            if (onTop == (pass == 1)) {
+                choice = form;
+                break;
+            }
+        }
+    }
+    if (choice)
+        choice->activateWindow();
 }
 
 void TForm::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && activeControl_ &&
-        activeControl_->isEnabled() && activeControl_->isVisible())
-        activeControl_->setFocus(Qt::ActiveWindowFocusReason);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        bringToFrontOfOrder();
+        QWidget* control = activeControl_;
+        if (control && control->window() == this && control->isEnabled() &&
+            control->isVisible() && control->focusPolicy() != Qt::NoFocus &&
+            QApplication::focusWidget() != control)
+            control->setFocus(Qt::ActiveWindowFocusReason);
+    }
     QWidget::changeEvent(event);
 }
 
-bool TForm::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }
+// Arrow keys that the focused control leaves alone move the focus among its
+// siblings, tab stop or not: Right and Down to the next, Left and Up to the previous.
+void TForm::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
+                       key == Qt::Key_Down;
+    if (arrow && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (moveFocusAmongSiblings(key == Qt::Key_Right || key == Qt::Key_Down)) {
+            event->accept();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
 
-void TForm::keyPressEvent(QKeyEvent* event) { QWidget::keyPressEvent(event); }
+bool TForm::moveFocusAmongSiblings(bool forward) {
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || focused->window() != this || focused == this)
+        return false;
+    // A control made of inner widgets counts as its outer, named widget.
+    while (focused->parentWidget() && focused->parentWidget() != this &&
+           focused->objectName().startsWith(QLatin1String("qt_")))
+        focused = focused->parentWidget();
+    QWidget* parent = focused->parentWidget();
+    if (!parent)
+        return false;
+    // Siblings in the window's tab order.
+    QList<QWidget*> siblings;
+    QWidget* w = this;
+    do {
+        w = w->nextInFocusChain();
+        if (w->parentWidget() == parent && !w->isWindow() && !siblings.contains(w))
+            siblings << w;
+    } while (w != this);
+    if (!siblings.contains(focused))
+        return false;
+    const int n = int(siblings.size());
+    const int start = int(siblings.indexOf(focused));
+    for (int step = 1; step < n; ++step) {
+        QWidget* candidate = siblings[(start + (forward ? step : n - step)) % n];
+        if (candidate->isVisible() && candidate->isEnabled() &&
+            candidate->focusPolicy() != Qt::NoFocus) {
+            candidate->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}

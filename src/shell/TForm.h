@@ -14,6 +14,7 @@ class TForm : public QWidget {
     Q_OBJECT
 public:
     explicit TForm(QWidget* parent = nullptr);
+    ~TForm() override;
 
     // Visible := value. Setting it on a window that is already visible does
     // nothing: the window is not raised, activated or restored.
@@ -32,30 +33,56 @@ public:
     void setDesignedBounds(int left, int top, int width, int height);
     // The stored place with a client size (for windows that store ClientWidth/ClientHeight).
     void setDesignedClientBounds(int left, int top, int clientWidth, int clientHeight);
+    // The outer size the placement rules work with: the client size plus the
+    // frame the windows were designed with (a sizeable frame adds 8 x 27).
     QSize designedOuterSize() const;
+    static QSize frameExtraFor(TBorderStyle style);
 
-    // The control that gets the focus whenever the window is activated.
+    // The control that gets the focus whenever the window is activated; it
+    // follows the focus while the window is active.
     QWidget* activeControl() const { return activeControl_; }
     void setActiveControl(QWidget* control) { activeControl_ = control; }
+
+    // The text-height scaling of a loaded window: when the height of "0" in
+    // the window's font is not the designed 13 pixels, the named controls and
+    // the client size are scaled by (that height) / 13. Run once by the
+    // application after the layout is loaded; gives the factor applied.
+    double ScaleForTextHeight();
+    static constexpr int DesignedTextHeight = 13;
 
     // The create handler, run by the application once the layout is loaded.
     virtual void FormCreate() {}
 
+    // The window's menu shortcuts: true when the key combination is one of
+    // them; when `run` is set the command runs as well.
+    virtual bool IsShortCut(const QKeyEvent& key, bool run) {
+        (void)key;
+        (void)run;
+        return false;
+    }
+
+    // The program's visible windows, front-most first, as far as the program
+    // has seen them come to the front.
+    static QList<TForm*> zOrder();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void placeAtFirstShow();
     void applyMonitorRule();
+    void bringToFrontOfOrder();
+    void activateNextWindow();
+    bool moveFocusAmongSiblings(bool forward);
 
     TPosition position_ = TPosition::poDesigned;
     TBorderStyle borderStyle_ = TBorderStyle::bsSizeable;
-    QPoint designedPos_;
-    QSize designedClientSize_{320, 240};
-    QSize frameExtra_{8, 27}; // outer minus client size of a sizeable frame, as designed
+    QSize frameExtra_{8, 27};
     bool shownOnce_ = false;
+    bool scaled_ = false;
     QPointer<QWidget> activeControl_;
 };
