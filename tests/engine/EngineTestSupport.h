@@ -1,0 +1,82 @@
+// Helpers shared by the engine tests: temporary tables, record builders and
+// whole-table reads through the engine's own cursor.
+#pragma once
+
+#include "CodePage.h"
+#include "Cursor.h"
+#include "EngineError.h"
+#include "TableCreator.h"
+#include "kartoteka_engine.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+using Row = std::vector<std::string>; // UTF-8 alpha values
+
+inline std::vector<uint8_t> makeRecord(const ke::TableHeader& h, const Row& row)
+{
+    std::vector<uint8_t> rec(h.recordSize, 0);
+    const ke::CodePage* cp = ke::CodePage::get(h.textCodePage());
+    for (size_t i = 0; i < row.size() && i < h.fields.size(); ++i) {
+        const std::string native = cp->fromUtf8(row[i]);
+        std::copy_n(native.begin(), std::min<size_t>(native.size(), h.fields[i].size), rec.begin() + h.fields[i].offset);
+    }
+    return rec;
+}
+
+inline Row rowOf(const ke::TableHeader& h, const uint8_t* rec)
+{
+    const ke::CodePage* cp = ke::CodePage::get(h.textCodePage());
+    Row row;
+    for (const auto& f : h.fields)
+        row.push_back(cp->toUtf8(rec + f.offset, f.size));
+    return row;
+}
+
+// Every record in chain order, read through a fresh read-only cursor.
+inline std::vector<Row> readAll(const std::string& path)
+{
+    ke::OpenOptions o;
+    o.readOnly = true;
+    ke::Cursor c(path, o);
+    std::vector<uint8_t> rec(c.header().recordSize);
+    std::vector<Row> rows;
+    c.setToBegin();
+    for (;;) {
+        try {
+            c.next(false, rec.data());
+        } catch (const ke::EngineError& e) {
+            if (e.code == KE_ERR_EOF)
+                break;
+            throw;
+        }
+        rows.push_back(rowOf(c.header(), rec.data()));
+    }
+    return rows;
+}
+
+inline Row clientRow(int n)
+{
+    return {std::to_string(n), "Фамилия" + std::to_string(n), "Имя", "Отчество", std::to_string(20 + n % 50),
+            "холост", std::to_string(n % 4)};
+}
+
+inline QString describe(const std::vector<Row>& rows)
+{
+    QStringList lines;
+    for (const auto& r : rows) {
+        QStringList f;
+        for (const auto& v : r)
+            f << QString::fromStdString(v);
+        lines << f.join('|');
+    }
+    return lines.join('\n');
+}
+
+} // namespace enginetest
