@@ -9,6 +9,7 @@ class TForm2;
 }
 class QGroupBox;
 class QLineEdit;
+class TTable;
 
 // The general client-details window: a group box with two unbound edit boxes.
 // It is created at start-up and never shown; nothing opens its table.
@@ -21,6 +22,8 @@ public:
     QGroupBox* GroupBox1;
     QLineEdit* Edit1;
     QLineEdit* Edit2;
+    // A cursor with no database, no table and no fields; nothing opens it.
+    TTable* Table1;
 
 private:
     std::unique_ptr<Ui::TForm2> ui_;
