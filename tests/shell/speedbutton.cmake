@@ -1,0 +1,1 @@
+kartoteka_add_test(NAME test_speed_button SOURCES test_speed_button.cpp LIBS kartoteka_shell)
