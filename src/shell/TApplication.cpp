@@ -4,7 +4,9 @@
 #include "Guarded.h"
 #include "Placement.h"
 #include "TForm.h"
+#include "Version.h"
 
+#include <QAbstractButton>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -56,7 +58,7 @@ TApplication::TApplication(int& argc, char** argv)
     title_ = titleFromExecutablePath(QCoreApplication::applicationFilePath());
     setApplicationName(title_);
     setApplicationDisplayName(title_);
-    setApplicationVersion(QStringLiteral("1.0.0.0"));
+    setApplicationVersion(QStringLiteral(KARTOTEKA_FILE_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setQuitOnLastWindowClosed(false);
     installEventFilter(this);
@@ -211,6 +213,23 @@ void TApplication::ShowException(const QString& message) {
 // key, from whichever window has the focus, while no modal window is open.
 bool TApplication::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // Push buttons and check boxes use no arrow keys: the arrows move the
+    // focus among the button's siblings (the toolkit would follow the tab chain).
+    if (type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int k = key->key();
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button && !button->autoExclusive() &&
+            (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down) &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            if (auto* form = qobject_cast<TForm*>(button->window())) {
+                bool moved = false;
+                guarded([&] { moved = form->SelectNextSibling(k == Qt::Key_Right || k == Qt::Key_Down); });
+                if (moved)
+                    return true;
+            }
+        }
+    }
     if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched->isWidgetType() &&
         mainForm_ && mainForm_->isEnabled() && !activeModalWidget()) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -23,6 +23,10 @@ QList<TForm*>& stacking() {
 
 TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The windows' default font: "MS Sans Serif" at 8 points.
+    QFont standard(QStringLiteral("MS Sans Serif"));
+    standard.setPointSize(8);
+    setFont(standard);
     setAttribute(Qt::WA_QuitOnClose, false);
     // The active control follows the focus inside this window.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -82,7 +86,11 @@ void TForm::setVisibleFlag(bool visible) {
     if (visible == isVisible())
         return;
     if (!visible) {
+        // Hiding the active window activates the front-most other one.
+        const bool wasActive = isActiveWindow() && !(windowState() & Qt::WindowMinimized);
         hide();
+        if (wasActive)
+            activateNextWindow();
         return;
     }
     applyMonitorRule();
@@ -122,6 +130,7 @@ double TForm::ScaleForTextHeight() {
     if (scaled_)
         return 1.0;
     scaled_ = true;
+    mapStoredFonts();
     const int textHeight = QFontMetrics(font()).height();
     if (textHeight == DesignedTextHeight || textHeight <= 0)
         return 1.0;
@@ -143,6 +152,25 @@ double TForm::ScaleForTextHeight() {
     if (!layout())
         resize(scale(width()), scale(this->height()));
     return factor;
+}
+
+// The bitmap "MS Sans Serif" has its one right size at 8 points; a control
+// that stores it at another size gets Tahoma instead.
+void TForm::mapStoredFonts() {
+    auto remap = [](QWidget* w) {
+        QFont f = w->font();
+        if (!(f.resolveMask() & QFont::FamilyResolved) ||
+            f.family() != QLatin1String("MS Sans Serif"))
+            return;
+        const double points = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * 72.0 / 96.0;
+        if (std::abs(points - 8.0) < 0.26)
+            return;
+        f.setFamilies({QStringLiteral("Tahoma")});
+        w->setFont(f);
+    };
+    remap(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        remap(child);
 }
 
 void TForm::Close() { close(); }
@@ -169,12 +197,8 @@ void TForm::showEvent(QShowEvent* event) {
 
 void TForm::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (event->spontaneous())
-        return;
-    const bool wasActive = QApplication::activeWindow() == this || isActiveWindow();
-    stacking().removeAll(this);
-    if (wasActive && !(windowState() & Qt::WindowMinimized))
-        activateNextWindow();
+    if (!event->spontaneous())
+        stacking().removeAll(this);
 }
 
 void TForm::activateNextWindow() {
@@ -215,7 +239,7 @@ void TForm::keyPressEvent(QKeyEvent* event) {
     const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
                        key == Qt::Key_Down;
     if (arrow && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        if (moveFocusAmongSiblings(key == Qt::Key_Right || key == Qt::Key_Down)) {
+        if (SelectNextSibling(key == Qt::Key_Right || key == Qt::Key_Down)) {
             event->accept();
             return;
         }
@@ -223,7 +247,7 @@ void TForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-bool TForm::moveFocusAmongSiblings(bool forward) {
+bool TForm::SelectNextSibling(bool forward) {
     QWidget* focused = QApplication::focusWidget();
     if (!focused || focused->window() != this || focused == this)
         return false;

@@ -61,6 +61,10 @@ public:
         return false;
     }
 
+    // Moves the focus from the focused control to its next (or previous)
+    // sibling that can take it, tab stop or not, wrapping around.
+    bool SelectNextSibling(bool forward);
+
     // The program's visible windows, front-most first, as far as the program
     // has seen them come to the front.
     static QList<TForm*> zOrder();
@@ -74,10 +78,10 @@ protected:
 
 private:
     void placeAtFirstShow();
+    void mapStoredFonts();
     void applyMonitorRule();
     void bringToFrontOfOrder();
     void activateNextWindow();
-    bool moveFocusAmongSiblings(bool forward);
 
     TPosition position_ = TPosition::poDesigned;
     TBorderStyle borderStyle_ = TBorderStyle::bsSizeable;

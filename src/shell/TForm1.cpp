@@ -18,9 +18,6 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setBorderStyle(TBorderStyle::bsNone);
     setPosition(TPosition::poDesigned);
-    QFont stored(QStringLiteral("MS Sans Serif"));
-    stored.setPixelSize(11);
-    setFont(stored);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
 

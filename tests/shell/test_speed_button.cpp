@@ -3,6 +3,7 @@
 #include "TSpeedButton.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -194,7 +195,20 @@ private slots:
         QTest::mouseMove(button, QPoint(5, 5));
         QVERIFY(!button->isMouseInControl());
         QCOMPARE(button->edge(), TSpeedButton::TEdge::None);
+        // Some platforms still deliver the enter event during another
+        // control's press; the button must not light up for it.
+        QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15));
+        QApplication::sendEvent(button, &enter);
+        QVERIFY(!button->isMouseInControl());
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(5, 5));
+        // The same while a control holds an explicit mouse grab.
+        edit->grabMouse();
+        QApplication::sendEvent(button, &enter);
+        QVERIFY(!button->isMouseInControl());
+        edit->releaseMouse();
+        // With nobody holding the mouse the same event gives the hover edge.
+        QApplication::sendEvent(button, &enter);
+        QVERIFY(button->isMouseInControl());
     }
 
     void derivedButtonsSeePressAndRelease() {
