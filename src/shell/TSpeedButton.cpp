@@ -152,7 +152,7 @@ void TSpeedButton::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
     // No hover while another control holds the mouse.
     QWidget* grabber = QWidget::mouseGrabber();
-    if (grabber && grabber != this && grabber == nullptr)
+    if (grabber && grabber != this)
         return;
     if (!captured_ && QApplication::mouseButtons() != Qt::NoButton)
         return;
