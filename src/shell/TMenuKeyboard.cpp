@@ -127,10 +127,11 @@ bool TMenuKeyboard::selectByFirstLetter(QWidget* menu, const QList<QAction*>& it
             // A command item closes the whole menu, then runs.
             while (QWidget* open = QApplication::activePopupWidget())
                 open->close();
-            if (auto* bar = qobject_cast<QMenuBar*>(menu)) {
+            // The bar leaves its keyboard mode too.
+            if (bar_->hasFocus() || bar_->activeAction()) {
                 QKeyEvent leave(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                QApplication::sendEvent(bar, &leave);
-                bar->setActiveAction(nullptr);
+                QApplication::sendEvent(bar_, &leave);
+                bar_->setActiveAction(nullptr);
             }
             item->trigger();
         }
@@ -143,8 +144,12 @@ void TMenuKeyboard::activateBar() {
     // The bar's own Alt handling puts it into keyboard mode; F10 goes the same way.
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-    QApplication::sendEvent(window_, &press);
-    QApplication::sendEvent(window_, &release);
+    for (int attempt = 0; attempt < 2 && !bar_->activeAction(); ++attempt) {
+        // The Alt key toggles the mode: a bar left in it by a closed menu
+        // needs a second toggle.
+        QApplication::sendEvent(window_, &press);
+        QApplication::sendEvent(window_, &release);
+    }
 }
 
 bool TMenuKeyboard::eventFilter(QObject* watched, QEvent* event) {
