@@ -1,6 +1,5 @@
 #include "NavigatorGlyphs.h"
 
-#include <QBitmap>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -17,9 +16,15 @@ QPixmap NavigatorGlyphs::load(const QString& name)
         QImage image(dir.filePath(file));
         if (image.isNull())
             return {};
-        const QRgb transparent = image.pixel(0, image.height() - 1);
-        QPixmap pixmap = QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
-        pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskOutColor)));
+        QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb transparent = argb.pixel(0, argb.height() - 1);
+        for (int y = 0; y < argb.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(argb.scanLine(y));
+            for (int x = 0; x < argb.width(); ++x)
+                if (line[x] == transparent)
+                    line[x] = qRgba(0, 0, 0, 0);
+        }
+        const QPixmap pixmap = QPixmap::fromImage(argb);
         return pixmap;
     }
     return {};

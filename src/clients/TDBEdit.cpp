@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QMimeData>
 
+#include <functional>
+
 namespace {
 // The largest length the underlying box takes; stands for "no limit".
 constexpr int NoLimit = 32767;
@@ -201,25 +203,6 @@ void TDBEdit::focusOutEvent(QFocusEvent* event)
     });
 }
 
-void TDBEdit::routeMenuAction(QMenu* menu, const char* objectName, void (TDBEdit::*action)())
-{
-    for (QAction* item : menu->actions()) {
-        if (item->objectName() != QLatin1String(objectName))
-            continue;
-        // The box's own handler is replaced by one that asks for the edit
-        // first; the item stays enabled as long as the table may be changed.
-        item->disconnect();
-        if (!isReadOnly() || dataLink_.CanModify())
-            item->setEnabled(item->isEnabled() || (dataLink_.Field() && dataLink_.Field()->CanModify()));
-        connect(item, &QAction::triggered, this, [this, action] {
-            guarded([&] {
-                if (askEdit())
-                    (this->*action)();
-            });
-        });
-    }
-}
-
 void TDBEdit::pasteChecked()
 {
     if (acceptsText(QApplication::clipboard()->text()))
@@ -228,13 +211,40 @@ void TDBEdit::pasteChecked()
 
 void TDBEdit::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = createStandardContextMenu();
+    // The box's own menu, with the usual items; those that change the text
+    // ask for the edit first, as the keys do.
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("editMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    routeMenuAction(menu, "edit-undo", &TDBEdit::undo);
-    routeMenuAction(menu, "edit-redo", &TDBEdit::redo);
-    routeMenuAction(menu, "edit-cut", &TDBEdit::cut);
-    routeMenuAction(menu, "edit-paste", &TDBEdit::pasteChecked);
-    routeMenuAction(menu, "edit-delete", &TDBEdit::del);
+    const bool canChange = !isReadOnly() || (dataLink_.Field() && dataLink_.CanModify());
+    const bool selected = hasSelectedText();
+    auto add = [&](const char* name, const char* text, QKeySequence::StandardKey key, bool enabled,
+                   bool changes, std::function<void()> action) {
+        QString caption = QCoreApplication::translate("QLineEdit", text);
+        const QString keys = QKeySequence(key).toString(QKeySequence::NativeText);
+        if (!keys.isEmpty())
+            caption += QLatin1Char('\t') + keys;
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QLatin1String(name));
+        item->setEnabled(enabled);
+        connect(item, &QAction::triggered, this, [this, action, changes] {
+            guarded([&] {
+                if (!changes || askEdit())
+                    action();
+            });
+        });
+    };
+    add("edit-undo", "&Undo", QKeySequence::Undo, canChange && isUndoAvailable(), true, [this] { undo(); });
+    add("edit-redo", "&Redo", QKeySequence::Redo, canChange && isRedoAvailable(), true, [this] { redo(); });
+    menu->addSeparator();
+    add("edit-cut", "Cu&t", QKeySequence::Cut, canChange && selected && echoMode() == Normal, true, [this] { cut(); });
+    add("edit-copy", "&Copy", QKeySequence::Copy, selected && echoMode() == Normal, false, [this] { copy(); });
+    add("edit-paste", "&Paste", QKeySequence::Paste, canChange && !QApplication::clipboard()->text().isEmpty(),
+        true, [this] { pasteChecked(); });
+    add("edit-delete", "Delete", QKeySequence::UnknownKey, canChange && selected, true, [this] { del(); });
+    menu->addSeparator();
+    add("select-all", "Select All", QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(), false,
+        [this] { selectAll(); });
     menu->popup(event->globalPos());
 }
 

@@ -50,7 +50,6 @@ private:
     void dataChange();
     void editingChange();
     void updateData();
-    void routeMenuAction(QMenu* menu, const char* objectName, void (TDBEdit::*action)());
     void pasteChecked();
 
     TFieldDataLink dataLink_;

@@ -107,7 +107,7 @@ private slots:
         QTest::addColumn<QString>("expected"); // enabled kinds, in order, as letters FPNLIDEOCR
         QTest::newRow("first record") << true << false << true << false << "NLIDER";
         QTest::newRow("inside") << false << false << true << false << "FPNLIDER";
-        QTest::newRow("last record") << false << true << true << false << "FPLIDER";
+        QTest::newRow("last record") << false << true << true << false << "FPIDER";
         QTest::newRow("empty table") << true << true << true << false << "IER";
         QTest::newRow("editing inside") << false << false << true << true << "FPNLIDOCR";
         QTest::newRow("inserting into empty") << true << true << true << true << "IOCR";
