@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+// A private X server (Xvfb) with xdotool to drive real programs on it with
+// real key and mouse events, and imagemagick's import to look at the screen.
+class XSession {
+public:
+    XSession() = default;
+    ~XSession();
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    // Whether Xvfb, xdotool and import are installed.
+    static QString missingTools();
+
+    // Starts the server on a free display with a 1024 x 768 x 24 screen.
+    bool start(QString* error);
+    QString display() const { return display_; }
+
+    // Runs xdotool with the arguments; false (and the output in *output) on
+    // failure or after the time-out.
+    bool xdo(const QStringList& args, QString* output = nullptr, int timeoutMs = 10000) const;
+    // Waits for a visible window whose title matches the pattern; 0 when none came.
+    qulonglong waitForWindow(const QString& namePattern, int timeoutMs = 10000) const;
+    // Waits until no visible window's title matches the pattern.
+    bool waitForWindowGone(const QString& namePattern, int timeoutMs = 10000) const;
+    // The window's place and size on the screen.
+    QRect geometry(qulonglong window) const;
+    bool focus(qulonglong window) const;
+    bool click(int x, int y) const;
+    bool key(const QString& keys) const;
+    bool type(const QString& text) const;
+    // A screenshot of the whole screen, saved as PNG.
+    bool screenshot(const QString& file) const;
+
+private:
+    QProcessEnvironment env() const;
+
+    QProcess server_;
+    QString display_;
+};
