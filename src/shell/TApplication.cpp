@@ -138,6 +138,7 @@ int TApplication::Run() {
         code = exec();
     }
     DestroyForms();
+    terminated_ = false; // ended; the object could run a new set of windows
     return code;
 }
 
