@@ -72,7 +72,8 @@ public:
     bool Eof() const { return eof_; }
     bool Modified() const { return modified_; }
     bool CanModify() const { return Active() && canModify_; }
-    // No current record (closed, or an empty view).
+    // No record in the view (closed, or an empty table). A new record in
+    // insert state counts as a record; use Bof() && Eof() for "the table is empty".
     bool IsEmpty() const { return !hasRecord_; }
 
     // The persistent fields, in the order they were given to the table.
@@ -88,6 +89,7 @@ public:
 private:
     friend class TField;
     friend class TDataSource;
+    friend class TSession;
 
     // Field access for TField.
     QString fieldText(const TField* field, bool* isNull) const;
@@ -107,11 +109,13 @@ private:
     void openCursor();
     void bindFields();
     void closeCursor() noexcept;
-    void readFirst();
-    void readLast();
+    // Program end: the session closes, the cursor goes with it.
+    void closeForSessionEnd() noexcept;
     void resync();
     void clearView();
     void sendFocus(TField* field);
+    void move(bool forward);
+    void reposition(bool atEnd);
 
     QString databaseName_;
     QString tableName_;
@@ -128,5 +132,7 @@ private:
     ke_cursor* cursor_ = nullptr;
     const EngineApi* api_ = nullptr;
     unsigned short codePage_ = 0;
+    bool hasConstraints_ = false;
     std::vector<unsigned char> record_; // the current record (pending values in edit/insert)
+    std::vector<unsigned char> scratch_; // a read that may fail lands here first
 };

@@ -1,0 +1,522 @@
+#include "TTable.h"
+
+#include "EDatabaseError.h"
+#include "EngineApi.h"
+#include "TDataSource.h"
+#include "TDatabase.h"
+#include "TField.h"
+#include "TSession.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr unsigned short kBof = KE_ERR_BOF;
+constexpr unsigned short kEof = KE_ERR_EOF;
+constexpr unsigned short kNoCurrent = KE_ERR_NO_CURRENT_RECORD;
+constexpr unsigned short kNotFound = KE_ERR_RECORD_NOT_FOUND;
+
+QString columnTypeName(uint8_t type) {
+    switch (type) {
+    case KE_FIELD_ALPHA: return QStringLiteral("String");
+    case KE_FIELD_SHORT: return QStringLiteral("Smallint");
+    case KE_FIELD_LONG: return QStringLiteral("Integer");
+    case KE_FIELD_NUMBER: return QStringLiteral("Float");
+    case KE_FIELD_MONEY: return QStringLiteral("Currency");
+    case KE_FIELD_BCD: return QStringLiteral("BCD");
+    case KE_FIELD_DATE: return QStringLiteral("Date");
+    case KE_FIELD_TIME: return QStringLiteral("Time");
+    case KE_FIELD_TIMESTAMP: return QStringLiteral("DateTime");
+    case KE_FIELD_LOGICAL: return QStringLiteral("Boolean");
+    case KE_FIELD_AUTOINC: return QStringLiteral("AutoInc");
+    case KE_FIELD_BYTES: return QStringLiteral("Bytes");
+    case KE_FIELD_MEMO: return QStringLiteral("Memo");
+    case KE_FIELD_FMTMEMO: return QStringLiteral("FmtMemo");
+    case KE_FIELD_BLOB: return QStringLiteral("Blob");
+    case KE_FIELD_GRAPHIC: return QStringLiteral("Graphic");
+    case KE_FIELD_OLE: return QStringLiteral("ParadoxOle");
+    default: return QStringLiteral("Unknown");
+    }
+}
+
+bool isTextColumn(uint8_t type) {
+    return type == KE_FIELD_ALPHA;
+}
+
+} // namespace
+
+TTable::TTable(QObject* owner) : QObject(owner) {}
+
+TTable::~TTable() {
+    try {
+        Close();
+    } catch (...) {
+        closeCursor();
+    }
+    for (TDataSource* source : std::vector<TDataSource*>(sources_))
+        source->dataSetDestroyed();
+    for (TField* field : fields_)
+        field->dataSet_ = nullptr;
+}
+
+// ---------------------------------------------------------------- fields
+
+void TTable::addField(TField* field) {
+    if (!fields_.contains(field))
+        fields_.append(field);
+}
+
+void TTable::removeField(TField* field) {
+    fields_.removeAll(field);
+}
+
+TField* TTable::FindField(const QString& fieldName) const {
+    for (TField* field : fields_)
+        if (field->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return field;
+    return nullptr;
+}
+
+TField* TTable::FieldByName(const QString& fieldName) const {
+    TField* field = FindField(fieldName);
+    if (!field)
+        fail(QStringLiteral("Field '%1' not found").arg(fieldName));
+    return field;
+}
+
+QString TTable::fieldText(const TField* field, bool* isNull) const {
+    *isNull = true;
+    if (!Active() || !hasRecord_ || field->fieldNo_ == 0)
+        return {};
+    std::vector<unsigned char> value(std::max<size_t>(record_.size(), 1));
+    size_t length = 0;
+    int blank = 0;
+    check(api_->get_field(cursor_, static_cast<uint16_t>(field->fieldNo_), record_.data(), value.data(),
+                          value.size(), &length, &blank));
+    if (blank)
+        return {};
+    *isNull = false;
+    if (length == 0)
+        return {};
+    QByteArray utf8(static_cast<qsizetype>(length * 4 + 4), Qt::Uninitialized);
+    size_t outLength = 0;
+    check(api_->native_to_unicode(codePage_, value.data(), length, utf8.data(), static_cast<size_t>(utf8.size()),
+                                  &outLength));
+    return QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(outLength));
+}
+
+void TTable::setFieldText(TField* field, const QString& text) {
+    if (state_ != dsEdit && state_ != dsInsert)
+        fail(QStringLiteral("Dataset not in edit or insert mode"));
+    if (field->ReadOnly() || field->fieldNo_ == 0)
+        fail(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
+    const QString cut = field->Size() > 0 ? text.left(field->Size()) : text;
+    const auto number = static_cast<uint16_t>(field->fieldNo_);
+    if (cut.isEmpty()) {
+        check(api_->put_field(cursor_, number, record_.data(), nullptr, 0));
+    } else {
+        const QByteArray utf8 = cut.toUtf8();
+        std::vector<unsigned char> native(static_cast<size_t>(utf8.size()) + 4);
+        size_t length = 0;
+        check(api_->unicode_to_native(codePage_, utf8.constData(), static_cast<size_t>(utf8.size()), native.data(),
+                                      native.size(), &length));
+        if (hasConstraints_) {
+            int blank = 0;
+            check(api_->verify_field(cursor_, number, native.data(), length, &blank));
+        }
+        check(api_->put_field(cursor_, number, record_.data(), native.data(), length));
+    }
+    modified_ = true;
+    dataEvent(deFieldChange, field);
+}
+
+bool TTable::CanEncode(const QString& text) const {
+    if (!Active() || text.isEmpty())
+        return true;
+    const QByteArray utf8 = text.toUtf8();
+    std::vector<unsigned char> native(static_cast<size_t>(utf8.size()) + 4);
+    size_t length = 0;
+    return api_->unicode_to_native(codePage_, utf8.constData(), static_cast<size_t>(utf8.size()), native.data(),
+                                   native.size(), &length) == KE_OK;
+}
+
+// ---------------------------------------------------------------- notifications
+
+void TTable::addDataSource(TDataSource* source) {
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
+        sources_.push_back(source);
+}
+
+void TTable::removeDataSource(TDataSource* source) {
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
+}
+
+void TTable::dataEvent(TDataEvent event, void* info) {
+    // A source may detach itself while being told; walk a copy.
+    for (TDataSource* source : std::vector<TDataSource*>(sources_))
+        if (std::find(sources_.begin(), sources_.end(), source) != sources_.end())
+            source->dataEvent(event, info);
+}
+
+void TTable::setState(TDataSetState state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    dataEvent(deUpdateState);
+}
+
+void TTable::sendFocus(TField* field) {
+    TField* target = field;
+    dataEvent(deFocusControl, &target);
+}
+
+// ---------------------------------------------------------------- errors
+
+void TTable::fail(const QString& text) const {
+    throw EDatabaseError(Name() + QStringLiteral(": ") + text);
+}
+
+void TTable::check(unsigned short result) const {
+    TSession::Default().Check(result);
+}
+
+void TTable::checkActive() const {
+    if (!Active())
+        fail(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void TTable::checkCanModify() const {
+    if (!CanModify())
+        fail(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+// ---------------------------------------------------------------- open and close
+
+void TTable::Open() {
+    if (Active())
+        return;
+    TSession& session = TSession::Default();
+    session.Start();
+    TDatabase* database = session.OpenDatabase(databaseName_);
+    database_ = database;
+    api_ = &session.Api();
+    session.registerTable(this);
+    try {
+        openCursor();
+        bindFields();
+        record_.assign(record_.size(), 0);
+        clearView();
+        check(api_->set_to_begin(cursor_));
+        const unsigned short result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        if (result == KE_OK) {
+            record_.swap(scratch_);
+            hasRecord_ = true;
+            eof_ = false;
+        } else if (result != kEof) {
+            check(result);
+        }
+    } catch (...) {
+        closeCursor();
+        throw;
+    }
+    modified_ = false;
+    setState(dsBrowse);
+    dataEvent(deDataSetChange);
+}
+
+void TTable::openCursor() {
+    TSession& session = TSession::Default();
+    const QByteArray name = tableName_.toUtf8();
+    ke_open_mode mode = KE_OPEN_READ_WRITE;
+    for (;;) {
+        ke_cursor* cursor = nullptr;
+        const unsigned short result = api_->open_table(database_->Handle(), name.constData(), "PARADOX", nullptr, 0,
+                                                       mode, KE_SHARE_SHARED, &cursor);
+        if (result == KE_OK) {
+            if (!cursor)
+                throw EDatabaseError(QStringLiteral("Error creating cursor handle"));
+            cursor_ = cursor;
+            break;
+        }
+        if (result == KE_ERR_TABLE_READ_ONLY && mode == KE_OPEN_READ_WRITE) {
+            mode = KE_OPEN_READ_ONLY;
+            continue;
+        }
+        if (result == KE_ERR_INSUFFICIENT_RIGHTS) {
+            // The engine's error stack must be read before the dialog talks to the engine.
+            const QString message = session.ErrorMessage(result);
+            if (session.GetPassword())
+                continue;
+            throw EDBEngineError(result, message);
+        }
+        check(result);
+    }
+    ke_cursor_props props{};
+    check(api_->get_cursor_props(cursor_, &props));
+    codePage_ = props.code_page;
+    hasConstraints_ = props.has_constraints != 0;
+    canModify_ = mode == KE_OPEN_READ_WRITE && !props.read_only;
+    record_.assign(props.record_size, 0);
+    scratch_.assign(props.record_size, 0);
+}
+
+void TTable::bindFields() {
+    ke_cursor_props props{};
+    check(api_->get_cursor_props(cursor_, &props));
+    std::vector<ke_field_desc> descs(props.field_count);
+    if (!descs.empty())
+        check(api_->get_field_descs(cursor_, descs.data()));
+    for (TField* field : fields_) {
+        const ke_field_desc* column = nullptr;
+        for (const ke_field_desc& desc : descs) {
+            const QString name = QString::fromUtf8(desc.name, qstrnlen(desc.name, sizeof desc.name));
+            if (name.compare(field->FieldName(), Qt::CaseInsensitive) == 0) {
+                column = &desc;
+                break;
+            }
+        }
+        if (!column)
+            fail(QStringLiteral("Field '%1' not found").arg(field->FieldName()));
+        if (field->DataType() == ftString && !isTextColumn(column->type))
+            fail(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                     .arg(field->FieldName(), QStringLiteral("String"), columnTypeName(column->type)));
+        field->fieldNo_ = column->number;
+    }
+}
+
+void TTable::closeCursor() noexcept {
+    if (cursor_ && api_)
+        api_->close_cursor(cursor_); // drops a record lock and a pending new record
+    cursor_ = nullptr;
+    if (database_)
+        database_->RemoveUser();
+    database_ = nullptr;
+    for (TField* field : fields_)
+        field->fieldNo_ = 0;
+    record_.clear();
+    scratch_.clear();
+    hasRecord_ = false;
+    bof_ = eof_ = true;
+    modified_ = false;
+    canModify_ = false;
+    TSession::Default().unregisterTable(this);
+}
+
+void TTable::Close() {
+    if (!Active())
+        return;
+    closeCursor();
+    setState(dsInactive);
+}
+
+void TTable::closeForSessionEnd() noexcept {
+    try {
+        Close();
+    } catch (...) {
+        closeCursor();
+        state_ = dsInactive;
+    }
+}
+
+// ---------------------------------------------------------------- the view
+
+void TTable::clearView() {
+    hasRecord_ = false;
+    bof_ = eof_ = true;
+}
+
+void TTable::resync() {
+    // The engine's current record, else the next, else the prior one.
+    unsigned short result = api_->get_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    if (result != KE_OK && result != kNoCurrent && result != kNotFound && result != kBof && result != kEof)
+        check(result);
+    if (result != KE_OK) {
+        result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        if (result != KE_OK && result != kEof)
+            check(result);
+    }
+    if (result != KE_OK) {
+        result = api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        if (result != KE_OK && result != kBof)
+            check(result);
+    }
+    if (result == KE_OK) {
+        record_.swap(scratch_);
+        hasRecord_ = true;
+        bof_ = eof_ = false;
+    } else {
+        clearView();
+    }
+    dataEvent(deDataSetChange);
+}
+
+void TTable::reposition(bool atEnd) {
+    // After a move that found the end, put the engine's cursor back on the
+    // record the view shows (the last or the first one), so that Edit, Delete
+    // and the next move start from there.
+    if (atEnd) {
+        check(api_->set_to_end(cursor_));
+        check(api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data()));
+    } else {
+        check(api_->set_to_begin(cursor_));
+        check(api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data()));
+    }
+}
+
+// ---------------------------------------------------------------- moves
+
+void TTable::Settle() {
+    checkActive();
+    dataEvent(deCheckBrowseMode);
+    if (state_ == dsEdit || state_ == dsInsert) {
+        UpdateRecord();
+        if (modified_)
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void TTable::UpdateRecord() {
+    if (state_ != dsEdit && state_ != dsInsert)
+        fail(QStringLiteral("Dataset not in edit or insert mode"));
+    dataEvent(deUpdateRecord);
+}
+
+void TTable::First() {
+    Settle();
+    clearView();
+    check(api_->set_to_begin(cursor_));
+    const unsigned short result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    if (result == KE_OK) {
+        record_.swap(scratch_);
+        hasRecord_ = true;
+        eof_ = false;
+    } else if (result != kEof) {
+        dataEvent(deDataSetChange);
+        check(result);
+    }
+    dataEvent(deDataSetChange);
+}
+
+void TTable::Last() {
+    Settle();
+    clearView();
+    check(api_->set_to_end(cursor_));
+    const unsigned short result = api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    if (result == KE_OK) {
+        record_.swap(scratch_);
+        hasRecord_ = true;
+        bof_ = false;
+    } else if (result != kBof) {
+        dataEvent(deDataSetChange);
+        check(result);
+    }
+    dataEvent(deDataSetChange);
+}
+
+void TTable::Next() {
+    move(true);
+}
+
+void TTable::Prior() {
+    move(false);
+}
+
+void TTable::move(bool forward) {
+    Settle();
+    if (forward ? eof_ : bof_)
+        return;
+    const bool oldBof = bof_, oldEof = eof_;
+    bof_ = eof_ = false;
+    const unsigned short result = forward ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data())
+                                          : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    if (result == KE_OK) {
+        record_.swap(scratch_);
+        dataEvent(deDataSetScroll, reinterpret_cast<void*>(static_cast<intptr_t>(forward ? 1 : -1)));
+        return;
+    }
+    if (result != (forward ? kEof : kBof)) {
+        bof_ = oldBof;
+        eof_ = oldEof;
+        check(result);
+    }
+    (forward ? eof_ : bof_) = true;
+    reposition(forward);
+    dataEvent(deDataSetScroll, nullptr);
+}
+
+// ---------------------------------------------------------------- changes
+
+void TTable::Edit() {
+    if (state_ == dsEdit || state_ == dsInsert)
+        return;
+    if (!hasRecord_) {
+        Insert();
+        return;
+    }
+    Settle();
+    checkCanModify();
+    check(api_->get_record(cursor_, KE_LOCK_WRITE, scratch_.data()));
+    record_.swap(scratch_);
+    modified_ = false;
+    setState(dsEdit);
+    dataEvent(deRecordChange);
+}
+
+void TTable::Insert() {
+    Settle();
+    checkCanModify();
+    check(api_->init_record(cursor_, scratch_.data()));
+    check(api_->make_insertion_point(cursor_));
+    record_.swap(scratch_);
+    hasRecord_ = true;
+    modified_ = false;
+    setState(dsInsert);
+    dataEvent(deDataSetChange);
+}
+
+void TTable::Post() {
+    UpdateRecord();
+    dataEvent(deCheckBrowseMode);
+    if (state_ == dsEdit)
+        check(api_->modify_record(cursor_, record_.data(), 1));
+    else
+        check(api_->insert_record(cursor_, KE_LOCK_NONE, record_.data()));
+    modified_ = false;
+    setState(dsBrowse);
+    resync();
+}
+
+void TTable::Cancel() {
+    if (state_ != dsEdit && state_ != dsInsert)
+        return;
+    dataEvent(deCheckBrowseMode);
+    if (state_ == dsEdit)
+        api_->release_record_lock(cursor_); // nothing to do when the lock is already gone
+    modified_ = false;
+    setState(dsBrowse);
+    resync();
+}
+
+void TTable::Delete() {
+    checkActive();
+    if (state_ == dsInsert) {
+        Cancel();
+        return;
+    }
+    if (!hasRecord_)
+        fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    dataEvent(deCheckBrowseMode);
+    const unsigned short result = api_->delete_record(cursor_);
+    if (result != KE_OK && result != kNotFound)
+        check(result);
+    modified_ = false;
+    setState(dsBrowse);
+    resync();
+}
+
+void TTable::Refresh() {
+    Settle();
+    resync();
+}

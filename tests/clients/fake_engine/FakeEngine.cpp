@@ -1,0 +1,562 @@
+// A scriptable in-memory table engine with the engine plugin's C interface,
+// built only for the tests of the client layer. It holds one table in memory
+// and lets a test provoke the failures the real engine rarely gives: failed
+// initialisation, read-only tables, password protection, refused record
+// locks, refused posts, a success without a cursor, scripted error stacks.
+#define KE_BUILDING_ENGINE
+#include "kartoteka_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#define FAKE_API extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+struct Column {
+    std::string name;
+    uint8_t type;
+    uint16_t size;
+    uint16_t offset;
+};
+
+struct Record {
+    long id;
+    std::vector<uint8_t> data;
+};
+
+struct Entry {
+    ke_result code;
+    int32_t native;
+    std::string context;
+};
+
+struct Failure {
+    ke_result code = 0;
+    int times = 0;
+    std::vector<Entry> entries;
+};
+
+struct Cursor {
+    bool onRecord = false;
+    long index = 0;      // the record, or the crack before record `index`
+    bool readOnly = false;
+    long lockedId = -1;
+};
+
+struct State {
+    bool initialized = false;
+    ke_result initResult = KE_OK;
+    void (*initHook)() = nullptr;
+    std::string tableName = "data.DB";
+    uint16_t codePage = 1251;
+    std::vector<Column> columns;
+    uint16_t recordSize = 0;
+    std::vector<Record> records;
+    long nextId = 1;
+    std::map<std::string, int> options;
+    std::string password;
+    std::set<std::string> passwords;
+    std::map<std::string, Failure> failures;
+    std::string lastScripted;
+    std::vector<Entry> stack;
+    std::map<ke_result, std::string> texts;
+    std::vector<std::string> log;
+    std::set<Cursor*> cursors;
+    int databases = 0;
+    std::set<long> locks; // record ids locked by any cursor
+};
+
+State& st() {
+    static State s;
+    return s;
+}
+
+int option(const char* name) {
+    auto it = st().options.find(name);
+    return it == st().options.end() ? 0 : it->second;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+ke_result failWith(ke_result code, std::vector<Entry> entries = {}) {
+    st().stack = std::move(entries);
+    return code;
+}
+
+// A scripted failure for this operation, if one is pending.
+bool scripted(const char* op, ke_result* result) {
+    auto it = st().failures.find(op);
+    if (it == st().failures.end() || it->second.times == 0)
+        return false;
+    if (it->second.times > 0)
+        --it->second.times;
+    *result = failWith(it->second.code, it->second.entries);
+    return true;
+}
+
+#define SCRIPTED(op)                       \
+    do {                                   \
+        st().log.push_back(op);            \
+        ke_result scriptedResult = 0;      \
+        if (scripted(op, &scriptedResult)) \
+            return scriptedResult;         \
+    } while (0)
+
+// ---- cp1251 for the letters the tests use
+bool encodeChar(char32_t c, uint8_t* out) {
+    if (c < 0x80) { *out = static_cast<uint8_t>(c); return true; }
+    if (c >= 0x410 && c <= 0x44F) { *out = static_cast<uint8_t>(0xC0 + (c - 0x410)); return true; }
+    if (c == 0x401) { *out = 0xA8; return true; }
+    if (c == 0x451) { *out = 0xB8; return true; }
+    if (c == 0x2116) { *out = 0xB9; return true; }
+    return false;
+}
+
+char32_t decodeChar(uint8_t b) {
+    if (b < 0x80) return b;
+    if (b >= 0xC0) return 0x410 + (b - 0xC0);
+    if (b == 0xA8) return 0x401;
+    if (b == 0xB8) return 0x451;
+    if (b == 0xB9) return 0x2116;
+    return 0xFFFD;
+}
+
+void appendUtf8(std::string& s, char32_t c) {
+    if (c < 0x80) s += static_cast<char>(c);
+    else if (c < 0x800) { s += static_cast<char>(0xC0 | (c >> 6)); s += static_cast<char>(0x80 | (c & 0x3F)); }
+    else if (c < 0x10000) { s += static_cast<char>(0xE0 | (c >> 12)); s += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); s += static_cast<char>(0x80 | (c & 0x3F)); }
+    else { s += static_cast<char>(0xF0 | (c >> 18)); s += static_cast<char>(0x80 | ((c >> 12) & 0x3F)); s += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); s += static_cast<char>(0x80 | (c & 0x3F)); }
+}
+
+bool utf8ToNative(const char* utf8, size_t length, std::vector<uint8_t>& out) {
+    out.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    size_t i = 0;
+    while (i < length) {
+        char32_t c = p[i];
+        int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        if (extra) c &= (0x3F >> extra);
+        if (i + extra >= length + (extra ? 0 : 1) && extra) return false;
+        for (int k = 1; k <= extra; ++k) c = (c << 6) | (p[i + k] & 0x3F);
+        i += static_cast<size_t>(extra) + 1;
+        uint8_t b;
+        if (!encodeChar(c, &b)) return false;
+        out.push_back(b);
+    }
+    return true;
+}
+
+std::string nativeToUtf8(const uint8_t* native, size_t length) {
+    std::string s;
+    for (size_t i = 0; i < length; ++i) appendUtf8(s, decodeChar(native[i]));
+    return s;
+}
+
+ke_result readAt(Cursor* c, ke_lock lock, uint8_t* record) {
+    const Record& r = st().records[static_cast<size_t>(c->index)];
+    if (lock == KE_LOCK_WRITE) {
+        if (option("lock_refused") || (st().locks.count(r.id) && c->lockedId != r.id))
+            return failWith(KE_ERR_RECORD_LOCKED, {{KE_ERR_RECORD_LOCKED, 0, "Record locked by another user."}});
+        st().locks.insert(r.id);
+        c->lockedId = r.id;
+    }
+    std::memcpy(record, r.data.data(), r.data.size());
+    return KE_OK;
+}
+
+void releaseLock(Cursor* c) {
+    if (c->lockedId >= 0) st().locks.erase(c->lockedId);
+    c->lockedId = -1;
+}
+
+const char* defaultText(ke_result code) {
+    switch (code) {
+    case KE_ERR_BOF: return "At beginning of table.";
+    case KE_ERR_EOF: return "At end of table.";
+    case KE_ERR_NO_CURRENT_RECORD: return "No current record.";
+    case KE_ERR_RECORD_NOT_FOUND: return "Record not found.";
+    case KE_ERR_TABLE_READ_ONLY: return "Table is read only.";
+    case KE_ERR_INSUFFICIENT_RIGHTS: return "Insufficient table rights for operation. Password required.";
+    case KE_ERR_RECORD_LOCKED: return "Record locked by another user.";
+    case KE_ERR_TABLE_NOT_FOUND: return "Table does not exist.";
+    case KE_ERR_UNMAPPABLE_CHARACTER: return "The table's character set cannot hold this character.";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+// ======================================================================= engine interface
+
+extern "C" {
+
+KE_API ke_result ke_init(const ke_environment* env) {
+    st().log.push_back(std::string("init ") + (env ? env->language : "(null)"));
+    if (st().initHook) st().initHook();
+    if (st().initResult != KE_OK) return failWith(st().initResult);
+    if (st().initialized) return KE_ERR_ALREADY_INITIALIZED;
+    st().initialized = true;
+    return KE_OK;
+}
+
+KE_API ke_result ke_exit(void) {
+    st().log.push_back("exit");
+    st().initialized = false;
+    return KE_OK;
+}
+
+KE_API ke_result ke_open_database(const char*, ke_open_mode, ke_share_mode, const char*, ke_database** out) {
+    SCRIPTED("open_database");
+    ++st().databases;
+    *out = reinterpret_cast<ke_database*>(new int(1));
+    return KE_OK;
+}
+
+KE_API ke_result ke_close_database(ke_database* db) {
+    st().log.push_back("close_database");
+    --st().databases;
+    delete reinterpret_cast<int*>(db);
+    return KE_OK;
+}
+
+KE_API ke_result ke_set_directory(ke_database*, const char* path) {
+    st().log.push_back(std::string("set_directory ") + path);
+    ke_result r = 0;
+    if (scripted("set_directory", &r)) return r;
+    return KE_OK;
+}
+
+KE_API ke_result ke_open_table(ke_database*, const char* name, const char* driver, const char*, uint16_t,
+                               ke_open_mode mode, ke_share_mode, ke_cursor** out) {
+    st().log.push_back(std::string("open_table ") + name + " " + driver + (mode == KE_OPEN_READ_ONLY ? " ro" : " rw"));
+    ke_result r = 0;
+    if (scripted("open_table", &r)) return r;
+    if (lower(name) != lower(st().tableName))
+        return failWith(KE_ERR_TABLE_NOT_FOUND, {{KE_ERR_TABLE_NOT_FOUND, 0, std::string("Table: ") + name}});
+    if (!st().password.empty() && !st().passwords.count(st().password))
+        return failWith(KE_ERR_INSUFFICIENT_RIGHTS, {{KE_ERR_INSUFFICIENT_RIGHTS, 0, std::string("Table: ") + name}});
+    if (option("read_only_file") && mode == KE_OPEN_READ_WRITE)
+        return failWith(KE_ERR_TABLE_READ_ONLY, {{KE_ERR_TABLE_READ_ONLY, 0, std::string("Table: ") + name}});
+    if (option("null_cursor")) {
+        *out = nullptr;
+        return KE_OK;
+    }
+    auto* c = new Cursor;
+    c->readOnly = mode == KE_OPEN_READ_ONLY || option("read_only_cursor");
+    st().cursors.insert(c);
+    *out = reinterpret_cast<ke_cursor*>(c);
+    return KE_OK;
+}
+
+KE_API ke_result ke_close_cursor(ke_cursor* cursor) {
+    st().log.push_back("close_cursor");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    releaseLock(c);
+    st().cursors.erase(c);
+    delete c;
+    return KE_OK;
+}
+
+KE_API ke_result ke_get_cursor_props(ke_cursor* cursor, ke_cursor_props* props) {
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    *props = ke_cursor_props{};
+    props->record_size = st().recordSize;
+    props->bookmark_size = 4;
+    props->read_only = c->readOnly ? 1 : 0;
+    props->has_constraints = option("constraints") ? 1 : 0;
+    props->field_count = static_cast<uint16_t>(st().columns.size());
+    props->code_page = st().codePage;
+    std::strcpy(props->sort_order, "ANCYRR");
+    return KE_OK;
+}
+
+KE_API ke_result ke_get_field_descs(ke_cursor*, ke_field_desc* descs) {
+    for (size_t i = 0; i < st().columns.size(); ++i) {
+        ke_field_desc& d = descs[i];
+        d = ke_field_desc{};
+        d.number = static_cast<uint16_t>(i + 1);
+        std::strncpy(d.name, st().columns[i].name.c_str(), sizeof d.name - 1);
+        d.type = st().columns[i].type;
+        d.size = st().columns[i].size;
+        d.offset = st().columns[i].offset;
+    }
+    return KE_OK;
+}
+
+KE_API ke_result ke_set_to_begin(ke_cursor* cursor) {
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    c->onRecord = false;
+    c->index = 0;
+    return KE_OK;
+}
+
+KE_API ke_result ke_set_to_end(ke_cursor* cursor) {
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    c->onRecord = false;
+    c->index = static_cast<long>(st().records.size());
+    return KE_OK;
+}
+
+KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+    st().log.push_back(lock == KE_LOCK_WRITE ? "get_record lock" : "get_record");
+    ke_result r = 0;
+    if (scripted(lock == KE_LOCK_WRITE ? "get_record lock" : "get_record", &r)) return r;
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    if (!c->onRecord || c->index >= static_cast<long>(st().records.size()))
+        return failWith(KE_ERR_NO_CURRENT_RECORD);
+    return readAt(c, lock, record);
+}
+
+KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+    ke_result r = 0;
+    if (scripted("get_next_record", &r)) return r;
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    const long n = static_cast<long>(st().records.size());
+    const long next = c->onRecord ? c->index + 1 : c->index;
+    if (next >= n) {
+        c->onRecord = false;
+        c->index = n;
+        return failWith(KE_ERR_EOF);
+    }
+    c->onRecord = true;
+    c->index = next;
+    return readAt(c, lock, record);
+}
+
+KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+    ke_result r = 0;
+    if (scripted("get_prior_record", &r)) return r;
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    const long prior = c->index - 1;
+    if (prior < 0) {
+        c->onRecord = false;
+        c->index = 0;
+        return failWith(KE_ERR_BOF);
+    }
+    c->onRecord = true;
+    c->index = prior;
+    return readAt(c, lock, record);
+}
+
+KE_API ke_result ke_init_record(ke_cursor*, uint8_t* record) {
+    st().log.push_back("init_record");
+    std::memset(record, 0, st().recordSize);
+    return KE_OK;
+}
+
+KE_API ke_result ke_get_field(ke_cursor*, uint16_t field, const uint8_t* record, uint8_t* value, size_t capacity,
+                              size_t* length, int* blank) {
+    if (field < 1 || field > st().columns.size()) return failWith(KE_ERR_INVALID_PARAMETER);
+    const Column& col = st().columns[field - 1];
+    size_t n = 0;
+    while (n < col.size && record[col.offset + n] != 0) ++n;
+    if (n > capacity) return failWith(KE_ERR_BUFFER_TOO_SMALL);
+    std::memcpy(value, record + col.offset, n);
+    *length = n;
+    *blank = n == 0;
+    return KE_OK;
+}
+
+KE_API ke_result ke_put_field(ke_cursor*, uint16_t field, uint8_t* record, const uint8_t* value, size_t length) {
+    st().log.push_back("put_field " + std::to_string(field));
+    if (field < 1 || field > st().columns.size()) return failWith(KE_ERR_INVALID_PARAMETER);
+    const Column& col = st().columns[field - 1];
+    std::memset(record + col.offset, 0, col.size);
+    if (value) std::memcpy(record + col.offset, value, std::min<size_t>(length, col.size));
+    return KE_OK;
+}
+
+KE_API ke_result ke_verify_field(ke_cursor*, uint16_t field, const uint8_t*, size_t, int*) {
+    st().log.push_back("verify_field " + std::to_string(field));
+    ke_result r = 0;
+    if (scripted("verify_field", &r)) return r;
+    return KE_OK;
+}
+
+KE_API ke_result ke_make_insertion_point(ke_cursor* cursor) {
+    SCRIPTED("make_insertion_point");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    c->onRecord = false; // the crack before the current record
+    return KE_OK;
+}
+
+KE_API ke_result ke_insert_record(ke_cursor* cursor, ke_lock, const uint8_t* record) {
+    SCRIPTED("insert_record");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    if (c->readOnly) return failWith(KE_ERR_TABLE_READ_ONLY);
+    const long at = std::min<long>(c->index, static_cast<long>(st().records.size()));
+    st().records.insert(st().records.begin() + at, Record{st().nextId++, std::vector<uint8_t>(record, record + st().recordSize)});
+    c->onRecord = true;
+    c->index = at;
+    return KE_OK;
+}
+
+KE_API ke_result ke_modify_record(ke_cursor* cursor, const uint8_t* record, int release_lock) {
+    SCRIPTED("modify_record");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    if (!c->onRecord) return failWith(KE_ERR_NO_CURRENT_RECORD);
+    Record& r = st().records[static_cast<size_t>(c->index)];
+    if (c->lockedId != r.id) return failWith(KE_ERR_NOT_LOCKED);
+    std::memcpy(r.data.data(), record, st().recordSize);
+    if (release_lock) releaseLock(c);
+    return KE_OK;
+}
+
+KE_API ke_result ke_delete_record(ke_cursor* cursor) {
+    SCRIPTED("delete_record");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    if (!c->onRecord) return failWith(KE_ERR_RECORD_NOT_FOUND);
+    const long id = st().records[static_cast<size_t>(c->index)].id;
+    if (c->lockedId == id) releaseLock(c);
+    st().records.erase(st().records.begin() + c->index);
+    c->onRecord = false;
+    return KE_OK;
+}
+
+KE_API ke_result ke_release_record_lock(ke_cursor* cursor) {
+    st().log.push_back("release_record_lock");
+    auto* c = reinterpret_cast<Cursor*>(cursor);
+    if (c->lockedId < 0) return failWith(KE_ERR_NOT_LOCKED);
+    releaseLock(c);
+    return KE_OK;
+}
+
+KE_API ke_result ke_add_password(const char* password) {
+    st().log.push_back(std::string("add_password ") + password);
+    st().passwords.insert(password);
+    return KE_OK;
+}
+
+KE_API ke_result ke_drop_password(const char* password) {
+    st().log.push_back(std::string("drop_password ") + (password ? password : "(all)"));
+    if (password) st().passwords.erase(password);
+    else st().passwords.clear();
+    return KE_OK;
+}
+
+KE_API ke_result ke_error_text(ke_result code, char* text, size_t capacity) {
+    std::string t;
+    auto it = st().texts.find(code);
+    if (it != st().texts.end()) t = it->second;
+    else if (const char* d = defaultText(code)) t = d;
+    else t = "Engine failure.";
+    if (capacity == 0) return KE_ERR_BUFFER_TOO_SMALL;
+    std::strncpy(text, t.c_str(), capacity - 1);
+    text[capacity - 1] = 0;
+    return KE_OK;
+}
+
+KE_API ke_result ke_error_entry(uint16_t entry, ke_result* code, int32_t* native_code, char* context, size_t capacity) {
+    if (entry < 1 || entry > st().stack.size()) return KE_ERR_NO_MORE_ENTRIES;
+    const Entry& e = st().stack[entry - 1];
+    *code = e.code;
+    *native_code = e.native;
+    if (capacity) {
+        std::strncpy(context, e.context.c_str(), capacity - 1);
+        context[capacity - 1] = 0;
+    }
+    return KE_OK;
+}
+
+KE_API ke_result ke_native_to_unicode(uint16_t, const uint8_t* native, size_t length, char* utf8, size_t capacity,
+                                      size_t* out_length) {
+    const std::string s = nativeToUtf8(native, length);
+    if (s.size() > capacity) return failWith(KE_ERR_BUFFER_TOO_SMALL);
+    std::memcpy(utf8, s.data(), s.size());
+    *out_length = s.size();
+    return KE_OK;
+}
+
+KE_API ke_result ke_unicode_to_native(uint16_t, const char* utf8, size_t length, uint8_t* native, size_t capacity,
+                                      size_t* out_length) {
+    std::vector<uint8_t> out;
+    if (!utf8ToNative(utf8, length, out))
+        return failWith(KE_ERR_UNMAPPABLE_CHARACTER);
+    if (out.size() > capacity) return failWith(KE_ERR_BUFFER_TOO_SMALL);
+    std::memcpy(native, out.data(), out.size());
+    *out_length = out.size();
+    return KE_OK;
+}
+
+} // extern "C"
+
+// ======================================================================= test controls
+
+FAKE_API void fake_reset() {
+    for (Cursor* c : st().cursors) delete c;
+    st() = State{};
+}
+
+FAKE_API void fake_set_init_result(ke_result code) { st().initResult = code; }
+FAKE_API void fake_set_init_hook(void (*hook)()) { st().initHook = hook; }
+FAKE_API void fake_set_table_name(const char* name) { st().tableName = name; }
+FAKE_API void fake_set_option(const char* name, int value) { st().options[name] = value; }
+FAKE_API void fake_set_password(const char* password) { st().password = password ? password : ""; }
+FAKE_API void fake_set_error_text(ke_result code, const char* text) { st().texts[code] = text; }
+
+FAKE_API void fake_add_column(const char* name, uint8_t type, uint16_t size) {
+    st().columns.push_back(Column{name, type, size, st().recordSize});
+    st().recordSize = static_cast<uint16_t>(st().recordSize + size);
+    for (Record& r : st().records) r.data.resize(st().recordSize, 0);
+}
+
+// values: one UTF-8 text per column; NULL for a blank value.
+FAKE_API int fake_add_record(const char* const* values) {
+    Record r{st().nextId++, std::vector<uint8_t>(st().recordSize, 0)};
+    for (size_t i = 0; i < st().columns.size(); ++i) {
+        if (!values[i]) continue;
+        std::vector<uint8_t> native;
+        if (!utf8ToNative(values[i], std::strlen(values[i]), native)) return 0;
+        std::memcpy(r.data.data() + st().columns[i].offset, native.data(), std::min<size_t>(native.size(), st().columns[i].size));
+    }
+    st().records.push_back(std::move(r));
+    return 1;
+}
+
+FAKE_API int fake_record_count() { return static_cast<int>(st().records.size()); }
+
+// The value of a stored record as UTF-8 ("" for blank); returns its length.
+FAKE_API int fake_record_value(int row, int column, char* utf8, int capacity) {
+    const Column& col = st().columns[static_cast<size_t>(column)];
+    const uint8_t* p = st().records[static_cast<size_t>(row)].data.data() + col.offset;
+    size_t n = 0;
+    while (n < col.size && p[n]) ++n;
+    const std::string s = nativeToUtf8(p, n);
+    std::strncpy(utf8, s.c_str(), static_cast<size_t>(capacity) - 1);
+    utf8[capacity - 1] = 0;
+    return static_cast<int>(s.size());
+}
+
+// The next `times` calls of op fail with code (times -1: always); entries are added by fake_add_failure_entry.
+FAKE_API void fake_fail(const char* op, ke_result code, int times) {
+    st().failures[op] = Failure{code, times, {}};
+    st().lastScripted = op;
+}
+
+FAKE_API void fake_add_failure_entry(ke_result code, int32_t native, const char* context) {
+    st().failures[st().lastScripted].entries.push_back(Entry{code, native, context});
+}
+
+// The calls made since the last reset/clear, one per line.
+FAKE_API int fake_log(char* buffer, int capacity) {
+    std::string all;
+    for (const std::string& line : st().log) all += line + "\n";
+    std::strncpy(buffer, all.c_str(), static_cast<size_t>(capacity) - 1);
+    buffer[capacity - 1] = 0;
+    return static_cast<int>(all.size());
+}
+
+FAKE_API void fake_clear_log() { st().log.clear(); }
+FAKE_API int fake_open_cursors() { return static_cast<int>(st().cursors.size()); }
+FAKE_API int fake_open_databases() { return st().databases; }
+FAKE_API int fake_locks_held() { return static_cast<int>(st().locks.size()); }
+FAKE_API int fake_initialized() { return st().initialized ? 1 : 0; }
+FAKE_API int fake_password_count() { return static_cast<int>(st().passwords.size()); }
