@@ -9,6 +9,8 @@
 #include "kartoteka_engine.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +18,16 @@
 #include <vector>
 
 namespace enginetest {
+
+// Tests that make thousands of changes keep their tables in memory-backed
+// storage where the machine has it: every change waits for the disk
+// otherwise. Durability itself is tested on the ordinary temporary directory.
+inline QString fastTempTemplate()
+{
+    QFileInfo shm("/dev/shm");
+    const QString root = shm.isDir() && shm.isWritable() ? shm.absoluteFilePath() : QDir::tempPath();
+    return root + "/kartoteka-engine-XXXXXX";
+}
 
 using Row = std::vector<std::string>; // UTF-8 alpha values
 

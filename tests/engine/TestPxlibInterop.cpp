@@ -1,0 +1,248 @@
+// Interoperability with pxlib, an independent implementation of the table
+// format: tables it creates are read exactly, and tables the engine has changed
+// (many blocks, inserts in the middle, modifies, deletes down to empty) are
+// read back exactly by it.
+#include "EngineTestSupport.h"
+#include "TableChecker.h"
+
+extern "C" {
+#include <paradox.h>
+}
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace enginetest;
+
+namespace {
+
+int g_pxErrors = 0;
+
+void pxError(pxdoc_t*, int, const char* msg, void*)
+{
+    ++g_pxErrors;
+    qWarning("pxlib: %s", msg);
+}
+
+// Every record as pxlib reads it, the alpha values converted from `codePage`.
+std::vector<Row> readWithPxlib(const std::string& path, uint16_t codePage, int* count = nullptr)
+{
+    std::vector<Row> rows;
+    pxdoc_t* doc = PX_new2(pxError, nullptr, nullptr, nullptr);
+    if (PX_open_file(doc, path.c_str()) < 0) {
+        PX_delete(doc);
+        ++g_pxErrors;
+        return rows;
+    }
+    const int n = PX_get_num_records(doc);
+    if (count)
+        *count = n;
+    const int nf = PX_get_num_fields(doc);
+    pxfield_t* fields = PX_get_fields(doc);
+    std::vector<char> data(size_t(PX_get_recordsize(doc)));
+    const ke::CodePage* cp = ke::CodePage::get(codePage);
+    for (int i = 0; i < n; ++i) {
+        if (!PX_get_record(doc, i, data.data())) {
+            ++g_pxErrors;
+            break;
+        }
+        Row row;
+        int offset = 0;
+        for (int f = 0; f < nf; ++f) {
+            row.push_back(cp->toUtf8(reinterpret_cast<const uint8_t*>(data.data() + offset), size_t(fields[f].px_flen)));
+            offset += fields[f].px_flen;
+        }
+        rows.push_back(row);
+    }
+    PX_close(doc);
+    PX_delete(doc);
+    return rows;
+}
+
+// A client table made by pxlib's create and put-record.
+void createWithPxlib(const std::string& path, uint16_t codePage, const std::vector<Row>& rows)
+{
+    const ke::NewTable layout = ke::clientTableLayout();
+    const ke::CodePage* cp = ke::CodePage::get(codePage);
+    pxdoc_t* doc = PX_new2(pxError, nullptr, nullptr, nullptr);
+    auto* fields = static_cast<pxfield_t*>(std::calloc(layout.fields.size(), sizeof(pxfield_t)));
+    std::vector<int> sizes;
+    for (size_t i = 0; i < layout.fields.size(); ++i) {
+        fields[i].px_fname = strdup(cp->fromUtf8(layout.fields[i].name).c_str());
+        fields[i].px_ftype = pxfAlpha;
+        fields[i].px_flen = layout.fields[i].size;
+        sizes.push_back(layout.fields[i].size);
+    }
+    if (PX_create_file(doc, fields, int(layout.fields.size()), path.c_str(), pxfFileTypNonIndexDB) < 0)
+        qFatal("pxlib cannot create %s", path.c_str());
+    PX_set_value(doc, "codepage", float(codePage));
+    std::vector<char> data(170);
+    for (const Row& row : rows) {
+        std::fill(data.begin(), data.end(), 0);
+        int offset = 0;
+        for (size_t f = 0; f < sizes.size(); ++f) {
+            const std::string native = f < row.size() ? cp->fromUtf8(row[f]) : std::string();
+            std::memcpy(data.data() + offset, native.data(), std::min<size_t>(native.size(), size_t(sizes[f])));
+            offset += sizes[f];
+        }
+        if (PX_put_record(doc, data.data()) < 0)
+            qFatal("pxlib cannot put a record");
+    }
+    PX_close(doc);
+    PX_delete(doc);
+}
+
+} // namespace
+
+class TestPxlibInterop : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir {fastTempTemplate()};
+    int m_serial = 0;
+
+    std::string newPath() { return (m_dir.path() + QString("/p%1.DB").arg(++m_serial)).toStdString(); }
+
+private slots:
+    void init() { g_pxErrors = 0; }
+
+    void pxlibTablesReadExactly_data()
+    {
+        QTest::addColumn<int>("codePage");
+        QTest::addColumn<int>("records");
+        QTest::newRow("1251, empty") << 1251 << 0;
+        QTest::newRow("1251, one") << 1251 << 1;
+        QTest::newRow("1251, 1000") << 1251 << 1000;
+        QTest::newRow("866, 300") << 866 << 300;
+    }
+
+    void pxlibTablesReadExactly()
+    {
+        QFETCH(int, codePage);
+        QFETCH(int, records);
+        std::vector<Row> rows;
+        for (int i = 0; i < records; ++i) {
+            Row r = clientRow(i);
+            if (i % 7 == 3)
+                r[4].clear(); // blank fields
+            if (i % 11 == 0)
+                r[1] = std::string(40, 'W'); // full length, no terminator
+            rows.push_back(r);
+        }
+        const std::string path = newPath();
+        createWithPxlib(path, uint16_t(codePage), rows);
+        QCOMPARE(g_pxErrors, 0);
+        ke::Cursor c(path, ke::OpenOptions{});
+        QCOMPARE(int(c.header().textCodePage()), codePage);
+        QCOMPARE(int(c.recordCount()), records);
+        QCOMPARE(QString::fromStdString(
+                     ke::CodePage::get(uint16_t(codePage))->toUtf8(reinterpret_cast<const uint8_t*>(c.header().fields[0].rawName.data()),
+                                                                   c.header().fields[0].rawName.size())),
+                 QString("Клиент №"));
+        QCOMPARE(describe(readAll(path)), describe(rows));
+        // And the engine can go on changing the pxlib table.
+        append(c, clientRow(5000));
+        rows.push_back(clientRow(5000));
+        QCOMPARE(describe(readWithPxlib(path, uint16_t(codePage))), describe(rows));
+        QCOMPARE(g_pxErrors, 0);
+    }
+
+    void engineChangesReadByPxlib()
+    {
+        const std::string path = newPath();
+        ke::createTable(path, ke::clientTableLayout());
+        ke::Cursor c(path, ke::OpenOptions{});
+        std::vector<Row> model;
+        std::vector<uint8_t> buf(c.header().recordSize);
+        // Thousands of records over many blocks.
+        for (int i = 0; i < 3000; ++i) {
+            append(c, clientRow(i));
+            model.push_back(clientRow(i));
+        }
+        QCOMPARE(describe(readWithPxlib(path, 1251)), describe(model));
+        QCOMPARE(g_pxErrors, 0);
+        QCOMPARE(checkStructure(QString::fromStdString(path)), QString());
+
+        // Inserts in the middle, modifies and deletes at random places.
+        QRandomGenerator rng(7);
+        int serial = 10000;
+        for (int step = 0; step < 200; ++step) {
+            const int at = int(rng.bounded(int(model.size())));
+            // Walk there from the nearer end so the test stays fast.
+            if (at < int(model.size()) / 2) {
+                c.setToBegin();
+                for (int k = 0; k <= at; ++k)
+                    c.next(false, buf.data());
+            } else {
+                c.setToEnd();
+                for (int k = int(model.size()) - 1; k >= at; --k)
+                    c.prior(false, buf.data());
+            }
+            const int op = int(rng.bounded(3));
+            if (op == 0) {
+                auto r = makeRecord(c.header(), clientRow(++serial));
+                c.insert(r.data(), false);
+                model.insert(model.begin() + at, clientRow(serial));
+            } else if (op == 1) {
+                Row row = model[size_t(at)];
+                row[2] = "Изменённое имя";
+                auto r = makeRecord(c.header(), row);
+                c.modify(r.data(), true);
+                model[size_t(at)] = row;
+            } else {
+                c.remove();
+                model.erase(model.begin() + at);
+            }
+        }
+        QCOMPARE(checkStructure(QString::fromStdString(path)), QString());
+        QCOMPARE(describe(readWithPxlib(path, 1251)), describe(model));
+        QCOMPARE(g_pxErrors, 0);
+
+        // Deletes down to empty, near either end (blocks empty at both ends
+        // and in between as records go).
+        while (!model.empty()) {
+            const int size = int(model.size());
+            int at = int(rng.bounded(std::min(size, 30)));
+            if (rng.bounded(2)) {
+                at = size - 1 - at;
+                c.setToEnd();
+                for (int k = size - 1; k >= at; --k)
+                    c.prior(false, buf.data());
+            } else {
+                c.setToBegin();
+                for (int k = 0; k <= at; ++k)
+                    c.next(false, buf.data());
+            }
+            c.remove();
+            model.erase(model.begin() + at);
+            if (model.size() % 500 == 0) {
+                QCOMPARE(describe(readWithPxlib(path, 1251)), describe(model));
+                QCOMPARE(checkStructure(QString::fromStdString(path)), QString());
+            }
+        }
+        int count = -1;
+        QVERIFY(readWithPxlib(path, 1251, &count).empty());
+        QCOMPARE(count, 0);
+        QCOMPARE(g_pxErrors, 0);
+        // Refilled after being emptied.
+        for (int i = 0; i < 50; ++i) {
+            append(c, clientRow(i));
+            model.push_back(clientRow(i));
+        }
+        QCOMPARE(describe(readWithPxlib(path, 1251)), describe(model));
+        QCOMPARE(checkStructure(QString::fromStdString(path)), QString());
+    }
+
+private:
+    static void append(ke::Cursor& c, const Row& row)
+    {
+        c.setToEnd();
+        auto r = makeRecord(c.header(), row);
+        c.insert(r.data(), false);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPxlibInterop)
+#include "TestPxlibInterop.moc"
