@@ -67,12 +67,18 @@ void TDBEdit::dataChange()
         setMaxLength(field->Size() > 0 ? field->Size() : NoLimit);
         maxLengthSet_ = true;
     }
-    setText(field->AsString());
+    // The same text is left alone, so that starting an edit keeps the
+    // caret and the selection the user's key or command works on.
+    const QString value = field->AsString();
+    if (value != text())
+        setText(value);
 }
 
 void TDBEdit::editingChange()
 {
     setReadOnly(!dataLink_.Editing());
+    // A read-only box still takes drops; the drop asks for the edit.
+    setAcceptDrops(true);
     // Leaving edit or insert state clears the changed mark.
     if (!dataLink_.Editing() && dataLink_.Modified())
         dataLink_.Reset();

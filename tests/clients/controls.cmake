@@ -5,3 +5,7 @@ if(TARGET kartoteka_cursor_test_support)
   kartoteka_add_test(NAME TDBNavigatorTest SOURCES TDBNavigatorTest.cpp ControlsTestWindow.h
                      LIBS kartoteka_cursor_test_support LABELS clients controls)
 endif()
+if(TARGET kartoteka_cursor_test_support)
+  kartoteka_add_test(NAME TDBEditTest SOURCES TDBEditTest.cpp ControlsTestWindow.h
+                     LIBS kartoteka_cursor_test_support LABELS clients controls)
+endif()
