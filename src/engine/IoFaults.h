@@ -4,8 +4,9 @@
 
 namespace ke::faults {
 
-// -1: off. Otherwise the number of writes that still succeed.
-void failWritesAfter(int count);
+// -1: off. Otherwise the number of writes that still succeed; then one write
+// fails (or, when persistent, every later write fails until this is called again).
+void failWritesAfter(int count, bool persistent = false);
 // Called before each write of a change; true when this write is to fail.
 bool writeShouldFail();
 

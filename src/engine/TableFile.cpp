@@ -21,6 +21,7 @@ constexpr uint64_t kRecordLockBase = kTransactionByte + 16;
 constexpr size_t kCacheBlocks = 8;
 
 std::atomic<int> g_writeBudget {-1};
+std::atomic<bool> g_persistentFaults {false};
 
 uint64_t recordLockOffset(uint64_t hash) { return kRecordLockBase + (hash & 0x7FFFFFFFu); }
 
@@ -73,14 +74,21 @@ bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_se
 
 } // namespace
 
-void faults::failWritesAfter(int count) { g_writeBudget = count; }
+void faults::failWritesAfter(int count, bool persistent)
+{
+    g_persistentFaults = persistent;
+    g_writeBudget = count;
+}
 
 bool faults::writeShouldFail()
 {
     int budget = g_writeBudget.load();
     while (budget >= 0) {
-        if (budget == 0)
+        if (budget == 0) {
+            if (!g_persistentFaults)
+                g_writeBudget = -1;
             return true;
+        }
         if (g_writeBudget.compare_exchange_weak(budget, budget - 1))
             return false;
     }
