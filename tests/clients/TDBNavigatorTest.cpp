@@ -175,6 +175,59 @@ private slots:
         QCOMPARE(nav->Button(nbNext)->geometry(), QRect(67, 0, 33, 25));
     }
 
+    void glyphsAreDrawnWithoutTheirBackground()
+    {
+        QWidget host;
+        host.resize(300, 60);
+        auto* nav = new TDBNavigator(&host);
+        nav->setFlat(true);
+        nav->setVisibleButtons({nbFirst, nbNext});
+        nav->SetBounds(0, 0, 80, 25);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        auto count = [](const QImage& image, QRgb colour) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    n += (image.pixel(x, y) & 0xffffff) == colour;
+            return n;
+        };
+        TNavButton* first = nav->Button(nbFirst);
+        QVERIFY(!first->isEnabled()); // no data source: the disabled image
+        QImage image = first->grab().toImage();
+        QCOMPARE(count(image, 0x808000), 0);
+        QCOMPARE(count(image, 0x000000), 0);
+        QVERIFY(count(image, 0x808080) > 5);
+        first->setEnabled(true);
+        image = first->grab().toImage();
+        QCOMPARE(count(image, 0x808000), 0);
+        QVERIFY(count(image, 0x000000) > 5);
+        // The glyph stands in the middle of the button.
+        QCOMPARE(image.pixel(image.width() / 2 - 2, image.height() / 2) & 0xffffff, QRgb(0));
+    }
+
+    void destroyedDataSourceIsCleared()
+    {
+        TestTable t(TestTable::Real);
+        t.append(numbered(2));
+        TTable table;
+        table.setName(QStringLiteral("Table1"));
+        table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
+        table.setTableName(QString::fromUtf16(kClientTableName));
+        createClientFields(&table);
+        auto* source = new TDataSource;
+        source->setDataSet(&table);
+        TDBNavigator nav;
+        nav.setDataSource(source);
+        table.Open();
+        QCOMPARE(enabledLetters(&nav), QStringLiteral("NLIDER"));
+        delete source;
+        QVERIFY(!nav.DataSource());
+        QCOMPARE(enabledLetters(&nav), QString());
+        nav.BtnClick(nbNext); // does nothing, no crash
+        QVERIFY(table.Bof());
+    }
+
     void hintsByPosition()
     {
         TDBNavigator nav;
