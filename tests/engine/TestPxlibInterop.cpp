@@ -5,9 +5,7 @@
 #include "EngineTestSupport.h"
 #include "TableChecker.h"
 
-extern "C" {
-#include <paradox.h>
-}
+#include "PxlibPeer.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -19,49 +17,6 @@ extern "C" {
 using namespace enginetest;
 
 namespace {
-
-int g_pxErrors = 0;
-
-void pxError(pxdoc_t*, int, const char* msg, void*)
-{
-    ++g_pxErrors;
-    qWarning("pxlib: %s", msg);
-}
-
-// Every record as pxlib reads it, the alpha values converted from `codePage`.
-std::vector<Row> readWithPxlib(const std::string& path, uint16_t codePage, int* count = nullptr)
-{
-    std::vector<Row> rows;
-    pxdoc_t* doc = PX_new2(pxError, nullptr, nullptr, nullptr);
-    if (PX_open_file(doc, path.c_str()) < 0) {
-        PX_delete(doc);
-        ++g_pxErrors;
-        return rows;
-    }
-    const int n = PX_get_num_records(doc);
-    if (count)
-        *count = n;
-    const int nf = PX_get_num_fields(doc);
-    pxfield_t* fields = PX_get_fields(doc);
-    std::vector<char> data(size_t(PX_get_recordsize(doc)));
-    const ke::CodePage* cp = ke::CodePage::get(codePage);
-    for (int i = 0; i < n; ++i) {
-        if (!PX_get_record(doc, i, data.data())) {
-            ++g_pxErrors;
-            break;
-        }
-        Row row;
-        int offset = 0;
-        for (int f = 0; f < nf; ++f) {
-            row.push_back(cp->toUtf8(reinterpret_cast<const uint8_t*>(data.data() + offset), size_t(fields[f].px_flen)));
-            offset += fields[f].px_flen;
-        }
-        rows.push_back(row);
-    }
-    PX_close(doc);
-    PX_delete(doc);
-    return rows;
-}
 
 // A client table made by pxlib's create and put-record.
 void createWithPxlib(const std::string& path, uint16_t codePage, const std::vector<Row>& rows)
