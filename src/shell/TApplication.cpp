@@ -95,9 +95,12 @@ void TApplication::adoptForm(TForm* form, std::function<void()> clearReference) 
         mainForm_->winId(); // the main window's handle exists from now on, still hidden
     } else {
         // Secondary windows belong to the main window: one task-bar entry
-        // for the whole program.
+        // for the whole program. X11 marks only dialog-type windows as
+        // transient for their owner, so they become that type (keeping their
+        // frame, title, system menu and border buttons).
         const QPoint place = form->pos();
-        form->setParent(mainForm_, form->windowFlags());
+        const Qt::WindowFlags flags = (form->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog;
+        form->setParent(mainForm_, flags);
         form->move(place);
     }
     guarded([form] {
