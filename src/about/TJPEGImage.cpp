@@ -24,6 +24,10 @@ void TJPEGImage::Register(TPictureRegistry& registry) {
                            {QStringLiteral("jpeg"), QStringLiteral("jpg")},
                            QStringLiteral("JPEG Image File"),
                            [] { return std::unique_ptr<TGraphic>(new TJPEGImage()); }});
+    // Registration runs at start-up: take the display depth now, as it is
+    // at program start, not whenever the first picture happens to be drawn.
+    if (qGuiApp)
+        PaletteDisplay();
 }
 
 bool TJPEGImage::PaletteDisplay() {
