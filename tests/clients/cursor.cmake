@@ -33,8 +33,12 @@ kartoteka_cursor_test(test_cursor_failures test_CursorFailures.cpp)
 kartoteka_cursor_test(test_cursor_links test_TDataLink.cpp)
 kartoteka_cursor_test(test_cursor_password_dialog test_TPasswordDialog.cpp)
 
-# The same table tests once more against the real engine.
-add_test(NAME test_cursor_table_real_engine COMMAND test_cursor_table)
-set_tests_properties(test_cursor_table_real_engine PROPERTIES
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/support/screen-1024x768.json;KARTOTEKA_SOURCE_DIR=${PROJECT_SOURCE_DIR};KARTOTEKA_BINARY_DIR=${CMAKE_BINARY_DIR};KARTOTEKA_TEST_ENGINE=real"
-  TIMEOUT 120 LABELS "clients;cursor")
+kartoteka_cursor_test(test_cursor_windows_startup test_ClientWindowsStartup.cpp)
+
+# The table and start-up tests once more against the real engine.
+foreach(name test_cursor_table test_cursor_windows_startup)
+  add_test(NAME ${name}_real_engine COMMAND ${name})
+  set_tests_properties(${name}_real_engine PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/support/screen-1024x768.json;KARTOTEKA_SOURCE_DIR=${PROJECT_SOURCE_DIR};KARTOTEKA_BINARY_DIR=${CMAKE_BINARY_DIR};KARTOTEKA_TEST_ENGINE=real"
+    TIMEOUT 120 LABELS "clients;cursor")
+endforeach()
