@@ -53,8 +53,10 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(MainMenu1);
+    // Client area 1015 x 1 below the bar. Not a fixed size: started
+    // maximized, the strip covers the screen.
     const int barHeight = MainMenu1->sizeHint().height();
-    setFixedSize(1015, barHeight + 1);
+    resize(1015, barHeight + 1);
     move(0, 0);
 }
 

@@ -186,15 +186,22 @@ private slots:
         Application->setStartupShowCommand(TShowCommand(command));
         int seen = -1;
         bool visible = false;
+        QSize size;
         QTimer::singleShot(0, this, [&] {
             seen = int(Form1->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
             visible = Form1->isVisible();
+            size = Form1->size();
             Form1->N12->trigger(); // "Выход"
         });
         Application->Run();
         Application->setStartupShowCommand(TShowCommand::Normal);
         QVERIFY(visible);
         QCOMPARE(seen, state);
+        // Maximized, the borderless strip covers the screen; else it is 1015 wide.
+        if (state == Qt::WindowMaximized)
+            QCOMPARE(size, QSize(1024, 768));
+        else
+            QCOMPARE(size.width(), 1015);
         QVERIFY(!Form1);
     }
 };
