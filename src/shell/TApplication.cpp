@@ -1,6 +1,8 @@
 #include "TApplication.h"
 
 #include "Exception.h"
+#include "Forms.h"
+#include "TForm1.h"
 #include "Guarded.h"
 #include "Placement.h"
 #include "TForm.h"
@@ -81,15 +83,8 @@ QString TApplication::titleFromExecutablePath(const QString& path) {
     return name;
 }
 
-const std::vector<TForm*>& TApplication::Forms() const {
-    forms_.clear();
-    for (const Created& c : created_)
-        forms_.push_back(c.form);
-    return forms_;
-}
-
-void TApplication::adoptForm(TForm* form, std::function<void()> clearReference) {
-    created_.push_back({form, std::move(clearReference)});
+void TApplication::adoptForm(TForm* form) {
+    forms_.push_back(form);
     if (!mainForm_) {
         mainForm_ = form;
         mainForm_->winId(); // the main window's handle exists from now on, still hidden
@@ -151,16 +146,19 @@ void TApplication::Terminate() {
 }
 
 void TApplication::DestroyForms() {
-    for (const Created& c : created_)
-        c.form->hide();
-    while (!created_.empty()) {
-        Created last = std::move(created_.back());
-        created_.pop_back();
-        if (last.form == mainForm_)
+    for (TForm* form : forms_)
+        form->hide();
+    while (!forms_.empty()) {
+        TForm* form = forms_.back();
+        forms_.pop_back();
+        if (form == mainForm_)
             mainForm_ = nullptr;
-        delete last.form;
-        if (last.clearReference)
-            last.clearReference();
+        delete form;
+        if (Form1 == form)
+            Form1 = nullptr;
+        for (TForm** reference : {&Form2, &Form3, &Form4, &Form5, &Form6, &Form7})
+            if (*reference == form)
+                *reference = nullptr;
     }
     mainForm_ = nullptr;
 }

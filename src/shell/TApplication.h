@@ -25,18 +25,15 @@ public:
     // Creates a window, loads its layout (its constructor) and runs its create
     // handler; an error there goes to the error report and start-up goes on.
     // The first window created becomes the main window; `reference` is set
-    // as soon as the window exists and cleared when it is destroyed.
+    // as soon as the window exists. The program-wide references Form1..Form7
+    // are cleared when their windows are destroyed at exit.
     template <class T, class Ref> void CreateForm(Ref*& reference) {
         T* form = new T();
         reference = form;
-        Ref** slot = &reference;
-        adoptForm(form, [slot, form] {
-            if (*slot == form)
-                *slot = nullptr;
-        });
+        adoptForm(form);
     }
     TForm* MainForm() const { return mainForm_; }
-    const std::vector<TForm*>& Forms() const;
+    const std::vector<TForm*>& Forms() const { return forms_; }
 
     // Shows the main window and runs the event loop; then the exit sequence.
     int Run();
@@ -70,17 +67,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Created {
-        TForm* form;
-        std::function<void()> clearReference;
-    };
-    void adoptForm(TForm* form, std::function<void()> clearReference);
+    void adoptForm(TForm* form);
     void showMainForm();
 
     QString title_;
     TForm* mainForm_ = nullptr;
-    std::vector<Created> created_;
-    mutable std::vector<TForm*> forms_;
+    std::vector<TForm*> forms_;
     ErrorPresenter presenter_;
     TShowCommand showCommand_;
     bool terminated_ = false;
