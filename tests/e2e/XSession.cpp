@@ -39,7 +39,7 @@ XSession::~XSession() {
 
 QString XSession::missingTools() {
     QStringList missing;
-    for (const char* tool : {"Xvfb", "xdotool", "import"})
+    for (const char* tool : {"Xvfb", "xdotool", "import", "setxkbmap"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             missing << QString::fromLatin1(tool);
     return missing.join(QLatin1String(", "));
@@ -68,12 +68,21 @@ bool XSession::start(QString* error) {
             *error = QStringLiteral("Xvfb ended at once on %1").arg(display_);
             return false;
         }
-        if (runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}, env(), nullptr, 2000))
+        if (runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}, env(), nullptr, 2000)) {
+            useRussianKeyboard();
             return true;
+        }
         QThread::msleep(100);
     }
     *error = QStringLiteral("Xvfb on %1 did not answer").arg(display_);
     return false;
+}
+
+void XSession::useRussianKeyboard() const {
+    // With the Russian layout the Cyrillic letters lie on ordinary keys.
+    // Otherwise xdotool has to put each letter on a spare key code while the
+    // program runs, and the program loses some of those key presses.
+    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QStringLiteral("ru")}, env(), nullptr, 10000);
 }
 
 QProcessEnvironment XSession::env() const {
@@ -139,21 +148,20 @@ bool XSession::focus(qulonglong window) const {
 
 bool XSession::click(int x, int y) const {
     return xdo({QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("sleep"),
-                QStringLiteral("0.1"), QStringLiteral("click"), QStringLiteral("1")});
+                QStringLiteral("0.1"), QStringLiteral("click"), QStringLiteral("1"),
+                QStringLiteral("sleep"), QStringLiteral("0.3")});
 }
 
 bool XSession::key(const QString& keys) const {
-    return xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"), keys});
+    // A pause after each key gives the program time to move the focus before
+    // the next keys arrive.
+    return xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"), keys,
+                QStringLiteral("sleep"), QStringLiteral("0.3")});
 }
 
 bool XSession::type(const QString& text) const {
-    // One xdotool run per character: xdotool maps a character that is not on
-    // the keyboard to a spare key code, and a doubled letter typed within one
-    // run can lose its second press.
-    for (const QChar c : text)
-        if (!xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QString(c)}))
-            return false;
-    return true;
+    // Typed faster, a loaded machine loses some key presses on the way.
+    return xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), text}, nullptr, 30000);
 }
 
 bool XSession::screenshot(const QString& file) const {

@@ -15,7 +15,7 @@ public:
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
-    // Whether Xvfb, xdotool and import are installed.
+    // The tools among Xvfb, xdotool, setxkbmap and import that are not installed.
     static QString missingTools();
 
     // Starts the server on a free display with a 1024 x 768 x 24 screen.
@@ -40,6 +40,7 @@ public:
 
 private:
     QProcessEnvironment env() const;
+    void useRussianKeyboard() const;
 
     QProcess server_;
     QString display_;

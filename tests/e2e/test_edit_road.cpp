@@ -149,8 +149,10 @@ void TestEditRoad::oneEditFromMenuToFile() {
     });
 
     // The menu strip at the top-left corner of the screen.
-    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека"), 20000);
-    QVERIFY2(strip != 0, "the main window did not show");
+    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека"), 40000);
+    QVERIFY2(strip != 0, app.state() == QProcess::NotRunning
+                             ? qPrintable(QStringLiteral("the program ended at start-up (exit code %1)").arg(app.exitCode()))
+                             : "the main window did not show");
     const QRect stripRect = x.geometry(strip);
     QCOMPARE(stripRect.topLeft(), QPoint(0, 0));
 
