@@ -313,35 +313,54 @@ void Cursor::setToEnd()
     m_insertionPoint.reset();
 }
 
+template <class F>
+void Cursor::reading(bool lock, F&& body)
+{
+    // A locked read always takes the table lock, so that the record lock is
+    // taken on the record as it is on disk.
+    const uint16_t cached = (!lock && m_pos.kind != Kind::BeforeFirst && m_pos.kind != Kind::AfterLast) ? m_pos.block : 0;
+    try {
+        TableFile::ReadScope scope(m_file, cached);
+        body();
+        return;
+    } catch (const TableFile::RetryLocked&) {
+    }
+    TableFile::ReadScope scope(m_file);
+    body();
+}
+
 void Cursor::current(bool lock, uint8_t* record)
 {
-    TableFile::ReadScope scope(m_file);
-    sync();
-    if (m_pos.kind != Kind::OnRecord)
-        fail(KE_ERR_NO_CURRENT_RECORD, path());
-    BlockView v = m_file.block(m_pos.block);
-    land(m_pos.block, m_pos.index, v, record);
-    takeLock(lock);
+    reading(lock, [&] {
+        sync();
+        if (m_pos.kind != Kind::OnRecord)
+            fail(KE_ERR_NO_CURRENT_RECORD, path());
+        BlockView v = m_file.block(m_pos.block);
+        land(m_pos.block, m_pos.index, v, record);
+        takeLock(lock);
+    });
 }
 
 void Cursor::next(bool lock, uint8_t* record)
 {
-    TableFile::ReadScope scope(m_file);
-    sync();
-    m_insertionPoint.reset();
-    if (!stepForward(record))
-        fail(KE_ERR_EOF, path());
-    takeLock(lock);
+    reading(lock, [&] {
+        sync();
+        m_insertionPoint.reset();
+        if (!stepForward(record))
+            fail(KE_ERR_EOF, path());
+        takeLock(lock);
+    });
 }
 
 void Cursor::prior(bool lock, uint8_t* record)
 {
-    TableFile::ReadScope scope(m_file);
-    sync();
-    m_insertionPoint.reset();
-    if (!stepBackward(record))
-        fail(KE_ERR_BOF, path());
-    takeLock(lock);
+    reading(lock, [&] {
+        sync();
+        m_insertionPoint.reset();
+        if (!stepBackward(record))
+            fail(KE_ERR_BOF, path());
+        takeLock(lock);
+    });
 }
 
 void Cursor::makeInsertionPoint()

@@ -58,6 +58,8 @@ private:
         uint16_t prevBlock = 0, nextBlock = 0; // neighbours when last seen
     };
 
+    template <class F>
+    void reading(bool lock, F&& body);
     void relocate();
     void sync();
     void land(uint16_t block, int index, const BlockView& view, uint8_t* record);

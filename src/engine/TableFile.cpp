@@ -321,13 +321,28 @@ void TableFile::recoverIfNeeded(bool holdingExclusive)
     setLock(kTransactionByte, F_RDLCK, true, "cannot lock the table");
 }
 
-TableFile::ReadScope::ReadScope(TableFile& f) : m_file(f)
+bool TableFile::quickCheckUnchanged()
 {
+    struct stat st {};
+    std::array<uint8_t, hdr::MutablePart> fixed {};
+    if (::fstat(m_fd, &st) != 0 || uint64_t(st.st_size) < fixed.size() || !readAll(m_fd, fixed.data(), fixed.size(), 0))
+        return false;
+    return fixed == m_fixed && st.st_size == m_stat.st_size && st.st_ino == m_stat.st_ino
+        && sameTime(st.st_mtim, m_stat.st_mtim) && sameTime(st.st_ctim, m_stat.st_ctim);
+}
+
+TableFile::ReadScope::ReadScope(TableFile& f, uint16_t cachedBlock) : m_file(f)
+{
+    f.m_readLocked = false;
+    if (cachedBlock && f.m_cache.count(cachedBlock) && f.quickCheckUnchanged())
+        return;
     f.setLock(kTransactionByte, F_RDLCK, true, "cannot lock the table");
+    f.m_readLocked = true;
     try {
         f.recoverIfNeeded(false);
         f.refresh();
     } catch (...) {
+        f.m_readLocked = false;
         f.setLock(kTransactionByte, F_UNLCK, false, "cannot unlock the table");
         throw;
     }
@@ -335,6 +350,9 @@ TableFile::ReadScope::ReadScope(TableFile& f) : m_file(f)
 
 TableFile::ReadScope::~ReadScope()
 {
+    if (!m_file.m_readLocked)
+        return;
+    m_file.m_readLocked = false;
     try {
         m_file.setLock(kTransactionByte, F_UNLCK, false, "cannot unlock the table");
     } catch (...) {
@@ -391,6 +409,15 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
     auto it = m_cache.find(n);
     if (it != m_cache.end())
         return it->second.data();
+    if (!m_txn && !m_readLocked) {
+        // A lock-free read needs a block it has not cached: read it under the
+        // lock, provided nothing changed since the header was checked.
+        setLock(kTransactionByte, F_RDLCK, true, "cannot lock the table");
+        m_readLocked = true;
+        struct stat js {};
+        if (::stat(m_journalPath.c_str(), &js) == 0 || !quickCheckUnchanged())
+            throw RetryLocked {};
+    }
     const TableCounters& c = m_header.counters; // blocks on disk
     if (n == 0 || n > c.fileBlocks)
         fail(KE_ERR_CORRUPT_TABLE, m_path + ": a block link points outside the file (block " + std::to_string(n) + ")");

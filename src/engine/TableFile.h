@@ -45,13 +45,19 @@ public:
     void lockShare(bool exclusive);
 
     // A read: shared transaction lock, a left-over journal rolled back, header refreshed.
+    // When the header shows no change since the last call and `cachedBlock` is
+    // in the cache, the read goes without the lock (the cached blocks are a
+    // consistent state as long as the header is unchanged); should it need a
+    // block it does not have, it takes the lock, and when the table changed
+    // meanwhile it throws RetryLocked so the caller repeats it on the slow path.
     class ReadScope {
     public:
-        explicit ReadScope(TableFile& f);
+        explicit ReadScope(TableFile& f, uint16_t cachedBlock = 0);
         ~ReadScope();
     private:
         TableFile& m_file;
     };
+    struct RetryLocked {};
     // A change: exclusive transaction lock, journal rolled back, header refreshed.
     // Nothing reaches the file until commit(); a scope left without commit drops the change.
     class WriteScope {
@@ -107,7 +113,9 @@ private:
     struct stat m_stat {};
     uint64_t m_generation = 0;
     std::map<uint16_t, std::vector<uint8_t>> m_cache;
+    bool quickCheckUnchanged();
     bool m_txn = false;
+    bool m_readLocked = false; // inside a ReadScope: holding the shared lock
     TableCounters m_txnCounters;
     std::map<uint16_t, Image> m_images;
 };

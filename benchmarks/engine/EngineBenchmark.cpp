@@ -1,0 +1,228 @@
+// Speed and memory of the table engine on client tables of growing size,
+// through its C interface, with pxlib's record loop on the same file as the
+// yardstick for a full scan. Run on demand:
+//   kartoteka-engine-benchmark [directory] [sizes...]
+// The directory decides what a change costs: on a disk every change waits for
+// its syncs; memory-backed storage (/dev/shm) shows the engine's own work.
+#include "Endian.h"
+#include "TableCreator.h"
+#include "TableHeader.h"
+#include "kartoteka_engine.h"
+
+extern "C" {
+#include <paradox.h>
+}
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+// Average cost of one call of `op`, in microseconds.
+double timeEach(int repeats, const std::function<void()>& op)
+{
+    auto start = Clock::now();
+    for (int i = 0; i < repeats; ++i)
+        op();
+    return microseconds(Clock::now() - start) / repeats;
+}
+
+long rssKiB()
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+void check(ke_result r, const char* what)
+{
+    if (r != KE_OK) {
+        std::fprintf(stderr, "%s failed: $%04x\n", what, r);
+        std::exit(1);
+    }
+}
+
+// Writes `records` client records as fully packed blocks straight into a new
+// table file (building a large table through single inserts would take hours of syncs).
+void buildTable(const std::string& path, int records)
+{
+    ke::createTable(path, ke::clientTableLayout());
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<uint8_t> header(0x800);
+    f.read(reinterpret_cast<char*>(header.data()), long(header.size()));
+    const int recordSize = 170, blockSize = 2048, perBlock = (blockSize - 6) / recordSize;
+    const int blocks = (records + perBlock - 1) / perBlock;
+    std::vector<uint8_t> block(blockSize);
+    int written = 0;
+    for (int b = 1; b <= blocks; ++b) {
+        std::fill(block.begin(), block.end(), 0);
+        const int n = std::min(perBlock, records - written);
+        ke::putLe16(&block[0], uint16_t(b < blocks ? b + 1 : 0));
+        ke::putLe16(&block[2], uint16_t(b - 1));
+        ke::putLe16(&block[4], uint16_t((n - 1) * recordSize));
+        for (int i = 0; i < n; ++i) {
+            uint8_t* r = &block[6 + size_t(i) * recordSize];
+            const std::string number = std::to_string((written + i) % 100000);
+            std::memcpy(r, number.data(), number.size());
+            std::memcpy(r + 5, "\xD4\xE0\xEC\xE8\xEB\xE8\xFF", 7);       // Фамилия
+            std::memcpy(r + 45, "\xC8\xEC\xFF", 3);                       // Имя
+            std::memcpy(r + 95, "42", 2);
+        }
+        written += n;
+        f.write(reinterpret_cast<const char*>(block.data()), blockSize);
+    }
+    ke::putLe32(&header[ke::hdr::NumRecords], uint32_t(records));
+    ke::putLe16(&header[ke::hdr::UsedBlocks], uint16_t(blocks));
+    ke::putLe16(&header[ke::hdr::FileBlocks], uint16_t(blocks));
+    ke::putLe16(&header[ke::hdr::FirstBlock], uint16_t(blocks ? 1 : 0));
+    ke::putLe16(&header[ke::hdr::LastBlock], uint16_t(blocks));
+    ke::putLe16(&header[ke::hdr::MaxBlocks], uint16_t(blocks));
+    f.seekp(0);
+    f.write(reinterpret_cast<const char*>(header.data()), long(header.size()));
+}
+
+void runSize(const std::string& dir, int records)
+{
+    const std::string name = "bench" + std::to_string(records) + ".DB";
+    const std::string path = dir + "/" + name;
+    std::remove(path.c_str());
+    buildTable(path, records);
+
+    check(ke_init(nullptr), "init");
+    ke_database* db = nullptr;
+    check(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db), "open database");
+    check(ke_set_directory(db, dir.c_str()), "set directory");
+    const long rssBefore = rssKiB();
+
+    ke_cursor* c = nullptr;
+    const double open = timeEach(20, [&] {
+        if (c)
+            ke_close_cursor(c);
+        check(ke_open_table(db, name.c_str(), "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c), "open table");
+    });
+    std::vector<uint8_t> rec(170);
+    const double first = timeEach(2000, [&] {
+        ke_set_to_begin(c);
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "first");
+    });
+    const double last = timeEach(2000, [&] {
+        ke_set_to_end(c);
+        check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), "last");
+    });
+    // Next and Prior around the middle of the table.
+    ke_set_to_begin(c);
+    for (int i = 0; i < records / 2; ++i)
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "walk");
+    const int steps = std::min(records / 2 - 1, 20000);
+    const double next = timeEach(steps, [&] { check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "next"); });
+    const double prior = timeEach(steps, [&] { check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), "prior"); });
+    uint8_t value[64];
+    size_t length = 0;
+    int blank = 0;
+    const double field = timeEach(100000, [&] { check(ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank), "field"); });
+    // Changes in the middle: modify the current record, insert before it, delete what was inserted.
+    const int changes = 200;
+    check(ke_get_record(c, KE_LOCK_NONE, rec.data()), "current");
+    const double modify = timeEach(changes, [&] {
+        rec[100] = uint8_t('0' + rand() % 10);
+        check(ke_modify_record(c, rec.data(), 1), "modify");
+    });
+    double insert = 0, remove = 0;
+    for (int i = 0; i < changes; ++i) {
+        auto t0 = Clock::now();
+        check(ke_insert_record(c, KE_LOCK_NONE, rec.data()), "insert");
+        auto t1 = Clock::now();
+        check(ke_delete_record(c), "delete");
+        auto t2 = Clock::now();
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "next after delete");
+        insert += microseconds(t1 - t0);
+        remove += microseconds(t2 - t1);
+    }
+    insert /= changes;
+    remove /= changes;
+
+    // Full scan: every record, one field each.
+    auto t0 = Clock::now();
+    ke_set_to_begin(c);
+    long scanned = 0;
+    while (ke_get_next_record(c, KE_LOCK_NONE, rec.data()) == KE_OK) {
+        ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank);
+        ++scanned;
+    }
+    const double engineScan = microseconds(Clock::now() - t0) / 1000.0;
+    const long rssEngine = rssKiB() - rssBefore;
+    ke_close_cursor(c);
+    ke_exit();
+
+    const long rssBeforePx = rssKiB();
+    t0 = Clock::now();
+    pxdoc_t* px = PX_new();
+    long pxScanned = 0;
+    if (PX_open_file(px, path.c_str()) == 0) {
+        const int n = PX_get_num_records(px);
+        std::vector<char> data(size_t(PX_get_recordsize(px)));
+        for (int i = 0; i < n; ++i) {
+            if (!PX_get_record(px, i, data.data()))
+                break;
+            char* text = nullptr;
+            if (PX_get_data_alpha(px, data.data() + 5, 40, &text) > 0 && text)
+                px->free(px, text);
+            ++pxScanned;
+        }
+        PX_close(px);
+    }
+    const long rssPx = rssKiB() - rssBeforePx;
+    PX_delete(px);
+    const double pxScan = microseconds(Clock::now() - t0) / 1000.0;
+
+    std::printf("%8d | %7.1f | %6.2f %6.2f %6.2f %6.2f | %5.3f | %8.1f %8.1f %8.1f | %9.1f (%ld) %9.1f (%ld) | %6ld %6ld\n",
+                records, open, first, last, next, prior, field, modify, insert, remove, engineScan, scanned, pxScan,
+                pxScanned, rssEngine, rssPx);
+    std::fflush(stdout);
+    std::remove(path.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string dir = argc > 1 ? argv[1] : "/tmp";
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {1000, 100000, 500000};
+    std::printf("directory %s; times in microseconds per call, scans in milliseconds, memory growth in KiB\n", dir.c_str());
+    std::printf(" records |    open |  first   last   next  prior | field |   modify   insert   delete |"
+                "  engine scan (records)  pxlib scan (records) | engine  pxlib\n");
+    for (int records : sizes) {
+        // Each size in its own process, so memory figures do not mix.
+        std::fflush(stdout);
+        pid_t pid = fork();
+        if (pid == 0) {
+            runSize(dir, records);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return 1;
+    }
+    return 0;
+}
