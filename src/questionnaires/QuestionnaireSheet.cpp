@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <map>
 
@@ -32,6 +34,7 @@ QuestionnaireSheet::QuestionnaireSheet(QVector<QRadioButton*> answers, QLabel* s
         // deselects its siblings and nothing else.
         answer->setAutoExclusive(true);
         followSelection(answer);
+        fitAnswerCaption(answer);
         connect(answer, &QRadioButton::toggled, this,
                 [this, answer](bool) { guarded([this, answer] { followSelection(answer); }); });
     }
@@ -82,6 +85,25 @@ void QuestionnaireSheet::fitLabel(QLabel* label) {
     const QPoint topLeft = label->pos();
     label->adjustSize();
     label->move(topLeft);
+}
+
+void QuestionnaireSheet::fitAnswerCaption(QRadioButton* answer) {
+    QStyleOptionButton option;
+    option.initFrom(answer);
+    option.text = answer->text();
+    const int textLeft = answer->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, answer).left();
+    // A trailing space draws nothing, so it may stick out.
+    QString shown = answer->text();
+    while (shown.endsWith(QLatin1Char(' ')))
+        shown.chop(1);
+    const int needed = textLeft + answer->fontMetrics().horizontalAdvance(shown) + 1;
+    if (needed <= answer->width())
+        return;
+    int room = needed;
+    if (QWidget* box = answer->parentWidget())
+        room = std::min(needed, box->width() - 2 - answer->x());
+    if (room > answer->width())
+        answer->resize(room, answer->height());
 }
 
 void QuestionnaireSheet::setUpResultBox(QPlainTextEdit* box) {

@@ -38,6 +38,9 @@ public:
     // A label sizes itself to its text, keeping its top-left corner.
     static void setLabelText(QLabel* label, const QString& text);
     static void fitLabel(QLabel* label);
+    // An answer whose caption is wider in the font at hand than the layout
+    // planned for is widened just enough to show all of it, within its box.
+    static void fitAnswerCaption(QRadioButton* answer);
     // An ordinary editable multi-line box that wraps at its width and never
     // shows scroll bars; Return makes a new line, Tab leaves the box.
     static void setUpResultBox(QPlainTextEdit* box);

@@ -6,6 +6,7 @@
 // independently of the program's own data.
 
 #include "TForm.h"
+#include "TestSupport.h"
 #include "TForm6.h"
 #include "TForm7.h"
 
@@ -19,6 +20,8 @@
 
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <array>
 #include <functional>
@@ -245,6 +248,10 @@ inline void checkControl(TForm* form, const ExpectedControl& c) {
         // Labels size themselves to their text: all of it fits.
         QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(text), c.name);
         QVERIFY2(label->height() >= label->fontMetrics().height(), c.name);
+    } else if (qobject_cast<QRadioButton*>(w)) {
+        // An answer is widened only where the font at hand needs a few pixels more.
+        QCOMPARE(w->height(), c.height);
+        QVERIFY2(w->width() >= c.width && w->width() <= c.width + 8, c.name);
     } else {
         QCOMPARE(w->size(), QSize(c.width, c.height));
     }
@@ -312,4 +319,33 @@ inline void checkEveryCombination(QuestionnaireWindow& w, const ExpectedQuestion
     for (const auto& q : e.questions)
         expected *= int(q.answers.size()) + 1;
     QCOMPARE(combinations, expected);
+}
+
+// With the program's fonts every caption fits its control and the result
+// labels do not run into each other, at the widest score too.
+inline void checkCaptionsFit(TForm* form) {
+    for (QRadioButton* r : form->findChildren<QRadioButton*>()) {
+        QStyleOptionButton option;
+        option.initFrom(r);
+        option.text = r->text();
+        const int left = r->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, r).left();
+        const int right = left + r->fontMetrics().horizontalAdvance(r->text().trimmed());
+        QVERIFY2(right <= r->width(), qPrintable(r->objectName()));
+        QVERIFY2(r->geometry().right() < r->parentWidget()->width(), qPrintable(r->objectName()));
+    }
+    for (QGroupBox* box : form->findChildren<QGroupBox*>())
+        QVERIFY2(box->fontMetrics().horizontalAdvance(box->title()) + 16 <= box->width(), qPrintable(box->objectName()));
+    for (QPushButton* b : form->findChildren<QPushButton*>())
+        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 8 <= b->width(), qPrintable(b->objectName()));
+    QuestionnaireWindow w(form);
+    auto* first = w.control<QLabel>("Label1");
+    for (int i = 1; i <= 14; ++i)
+        if (QRadioButton* r = form->findChild<QRadioButton*>(QStringLiteral("RadioButton%1").arg(i)))
+            if (r->y() == 16)
+                QuestionnaireWindow::clickAnswer(r);
+    w.pressResult();
+    QVERIFY(w.score()->text().toInt() >= 13);
+    QVERIFY2(first->geometry().right() < w.score()->x(), "Ваш результат runs into the score");
+    QVERIFY2(w.score()->geometry().right() < w.unit()->x(), "the score runs into the unit word");
+    QVERIFY2(w.unit()->geometry().right() < w.resetButton()->x(), "the unit word runs into the reset button");
 }

@@ -4,6 +4,7 @@
 
 #include "Exception.h"
 #include "QuestionnaireSheet.h"
+#include "TestSupport.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -97,5 +98,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestQuestionnaireSheet)
+KARTOTEKA_TEST_MAIN(TestQuestionnaireSheet)
 #include "test_questionnaire_sheet.moc"

@@ -246,7 +246,9 @@ private slots:
         QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        showResultFor(w, 9); // the longest texts are band 3 ones
+        QTest::mouseClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        for (int i = 0; i < 40; ++i)
+            QTest::keyClicks(memo->viewport(), QStringLiteral("wrapping "));
         QApplication::processEvents();
         const QTextBlock block = memo->document()->firstBlock();
         QVERIFY(block.layout()->lineCount() > 1);
@@ -302,6 +304,26 @@ private slots:
         QCOMPARE(form->pos(), place);
     }
 
+    void arrowKeysSelectTheNextAnswerOfTheSameQuestion_data() { bothWindows(); }
+    void arrowKeysSelectTheNextAnswerOfTheSameQuestion() {
+        QuestionnaireWindow w = open();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const auto& q2 = e.questions[1].answers;
+        const auto& q3 = e.questions[2].answers;
+        w.click(q3[0].name);
+        w.click(q2[0].name);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.answer(q2[0].name)));
+        QTest::keyClick(w.answer(q2[0].name), Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.answer(q2[1].name)));
+        QVERIFY(w.answer(q2[1].name)->isChecked());
+        QVERIFY(!w.answer(q2[0].name)->isChecked());
+        QVERIFY(w.answer(q3[0].name)->isChecked()); // another question: untouched
+        QTest::keyClick(w.answer(q2[1].name), Qt::Key_Up);
+        QVERIFY(w.answer(q2[0].name)->isChecked());
+        QVERIFY(w.answer(q3[0].name)->isChecked());
+    }
+
     void anAnswerIsATabStopOnlyWhileSelected_data() { bothWindows(); }
     void anAnswerIsATabStopOnlyWhileSelected() {
         QuestionnaireWindow w = open();
@@ -354,5 +376,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestQuestionnaireWindow)
+KARTOTEKA_TEST_MAIN(TestQuestionnaireWindow)
 #include "test_questionnaire_window.moc"

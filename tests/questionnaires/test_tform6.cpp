@@ -148,6 +148,11 @@ private slots:
         QCOMPARE(w.memo()->toPlainText(), e.texts[band - 1]);
     }
 
+    void captionsFitWithTheProgramFonts() {
+        fresh();
+        checkCaptionsFit(form.get());
+    }
+
     void everyCombinationOfAnswers() {
         QuestionnaireWindow w = fresh();
         checkEveryCombination(w, e);
@@ -194,5 +199,5 @@ private:
     };
 };
 
-QTEST_MAIN(TestTForm6)
+KARTOTEKA_TEST_MAIN(TestTForm6)
 #include "test_tform6.moc"

@@ -161,6 +161,11 @@ private slots:
         QCOMPARE(w.memo()->toPlainText(), e.texts[band - 1]);
     }
 
+    void captionsFitWithTheProgramFonts() {
+        fresh();
+        checkCaptionsFit(form.get());
+    }
+
     void everyCombinationOfAnswers() {
         QuestionnaireWindow w = fresh();
         checkEveryCombination(w, e);
@@ -223,5 +228,5 @@ private:
     };
 };
 
-QTEST_MAIN(TestTForm7)
+KARTOTEKA_TEST_MAIN(TestTForm7)
 #include "test_tform7.moc"
