@@ -2,12 +2,11 @@
 
 #include <QEvent>
 #include <QScrollBar>
+#include <QStyle>
 
 TScrollBox::TScrollBox(QWidget* parent) : QAbstractScrollArea(parent), contents_(new QWidget(viewport())) {
     contents_->setObjectName(QStringLiteral("ScrollBoxContents"));
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setAutoFillBackground(false);
     horizontalScrollBar()->setSingleStep(8);
@@ -21,15 +20,29 @@ void TScrollBox::setScrollRange(QSize range) {
 }
 
 void TScrollBox::updateRanges() {
-    // Each bar's range depends on the visible size, which depends on whether
-    // the other bar shows; two rounds settle it.
+    // Which bars show follows from the box's own size and the fixed range: a
+    // bar shows when the visible area is smaller than the range in its
+    // direction, and a bar that shows makes the visible area smaller across.
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const QSize outer = contentsRect().size();
+    bool needH = outer.width() < range_.width();
+    bool needV = outer.height() < range_.height();
     for (int round = 0; round < 2; ++round) {
-        const QSize visible = viewport()->size();
-        horizontalScrollBar()->setRange(0, std::max(0, range_.width() - visible.width()));
-        horizontalScrollBar()->setPageStep(std::max(1, visible.width()));
-        verticalScrollBar()->setRange(0, std::max(0, range_.height() - visible.height()));
-        verticalScrollBar()->setPageStep(std::max(1, visible.height()));
+        needH = outer.width() - (needV ? extent : 0) < range_.width();
+        needV = outer.height() - (needH ? extent : 0) < range_.height();
     }
+    if (updating_)
+        return;
+    updating_ = true;
+    setHorizontalScrollBarPolicy(needH ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(needV ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const QSize visible(std::max(0, outer.width() - (needV ? extent : 0)),
+                        std::max(0, outer.height() - (needH ? extent : 0)));
+    horizontalScrollBar()->setRange(0, std::max(0, range_.width() - visible.width()));
+    horizontalScrollBar()->setPageStep(std::max(1, visible.width()));
+    verticalScrollBar()->setRange(0, std::max(0, range_.height() - visible.height()));
+    verticalScrollBar()->setPageStep(std::max(1, visible.height()));
+    updating_ = false;
     placeContents();
 }
 

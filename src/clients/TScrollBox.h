@@ -37,4 +37,5 @@ private:
     QWidget* contents_;
     QSize range_{0, 0};
     QSize margin_{0, 0};
+    bool updating_ = false;
 };
