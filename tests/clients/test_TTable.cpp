@@ -658,6 +658,33 @@ private slots:
         QVERIFY(db->Connected());
     }
 
+    void editLockHoldsOffTheOtherCursor() {
+        TestTable t(engine_);
+        t.append(kThree);
+        Window a, b;
+        a.table.Open();
+        b.table.Open();
+        a.table.Edit();
+        b.take();
+        const QString error = errorOf([&] { b.source.Edit(); });
+        QVERIFY2(error != QStringLiteral("(no error)"), "the second writer got the lock");
+        QVERIFY(!error.startsWith(QStringLiteral("Table1:"))); // the engine's own text
+        QCOMPARE(b.table.State(), dsBrowse);
+        QCOMPARE(b.take().join(u'|'), QStringLiteral("check"));
+        // Another record is free.
+        b.table.Next();
+        b.table.Edit();
+        QCOMPARE(b.table.State(), dsEdit);
+        b.table.Cancel();
+        b.table.First();
+        a.fields[1]->SetAsString(QStringLiteral("Занят"));
+        a.table.Post(); // posting frees the lock
+        b.table.Edit();
+        QCOMPARE(b.table.State(), dsEdit);
+        QCOMPARE(b.surname(), QStringLiteral("Занят")); // Edit re-reads the stored values
+        b.table.Cancel();
+    }
+
     void readOnlyTableOpensReadOnly() {
         TestTable t(engine_);
         t.append(kThree);
