@@ -161,7 +161,9 @@ bool XSession::key(const QString& keys) const {
 
 bool XSession::type(const QString& text) const {
     // Typed faster, a loaded machine loses some key presses on the way.
-    return xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), text}, nullptr, 30000);
+    return xdo({QStringLiteral("sleep"), QStringLiteral("0.3"), QStringLiteral("type"), QStringLiteral("--delay"),
+                QStringLiteral("150"), text},
+               nullptr, 30000);
 }
 
 bool XSession::screenshot(const QString& file) const {
