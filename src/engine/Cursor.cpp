@@ -79,8 +79,9 @@ Cursor::Cursor(const std::string& path, const OpenOptions& options)
             fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has a primary key");
         if (h.writeProtected)
             fail(KE_ERR_TABLE_READ_ONLY, path + ": the table is write-protected");
-        if (h.referentialIntegrity)
-            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table takes part in referential integrity");
+        // The byte said to flag referential integrity is not trusted: other
+        // writers leave arbitrary values in it. Integrity rules live in the
+        // validity file, whose presence makes the table read-only below.
         if (hasCompanionFile(path))
             fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has index or validity files");
     }
