@@ -24,6 +24,7 @@ private slots:
     void layoutAsStored();
     void firstRecordShownAtOpen();
     void emptyTableOnlyInsertAndTypingStartsARecord();
+    void singleRecordKeepsNextEnabledAfterFirst();
     void boxesTakeTheFieldLengths();
     void typeThenNextStores();
     void typeThenEscStoresNothing();
@@ -112,6 +113,30 @@ void TestTForm3::emptyTableOnlyInsertAndTypingStartsARecord() {
     // Insert posts the typed record and starts another.
     click(f.DBNavigator, nbInsert);
     QCOMPARE(normalized(table.stored()), (QList<QStringList>{{"", "", "Ольга", "", "", "", ""}}));
+}
+
+void TestTForm3::singleRecordKeepsNextEnabledAfterFirst() {
+    TestTable table(TestTable::Real);
+    TForm3 f;
+    f.FormCreate();
+    TestSupport::typeText(f.EditDBEdit2, QStringLiteral("Один"));
+    // On the empty table the moves stay disabled while the record is typed:
+    // a press of Next does nothing.
+    click(f.DBNavigator, nbNext);
+    QCOMPARE(f.Table1->State(), dsInsert);
+    QCOMPARE(table.stored().size(), 0);
+    // Insert stores it and starts a blank one, which First drops.
+    click(f.DBNavigator, nbInsert);
+    QCOMPARE(normalized(table.stored()), (QList<QStringList>{{"", "Один", "", "", "", "", ""}}));
+    click(f.DBNavigator, nbFirst);
+    QCOMPARE(f.Table1->State(), dsBrowse);
+    QCOMPARE(f.EditDBEdit2->text(), QStringLiteral("Один"));
+    QCOMPARE(table.stored().size(), 1);
+    // Only BOF is set on a single record, so Next and Last are enabled.
+    QCOMPARE(enabledButtons(f.DBNavigator, kBaseButtons), (TButtonSet{nbNext, nbLast, nbInsert, nbDelete}));
+    click(f.DBNavigator, nbNext);
+    QCOMPARE(enabledButtons(f.DBNavigator, kBaseButtons), (TButtonSet{nbFirst, nbPrior, nbInsert, nbDelete}));
+    QCOMPARE(f.EditDBEdit2->text(), QStringLiteral("Один"));
 }
 
 void TestTForm3::boxesTakeTheFieldLengths() {
