@@ -1,0 +1,63 @@
+// The kartoteka-table tool that other tests and users call: create, dump, info.
+#include "EngineTestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace enginetest;
+
+class TestTableTool : public QObject {
+    Q_OBJECT
+
+    struct Result {
+        int code;
+        QString out, err;
+    };
+
+    Result run(const QStringList& args)
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("KARTOTEKA_BINARY_DIR") + "/bin/kartoteka-table", args);
+        p.waitForFinished();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+private slots:
+    void createDumpInfo()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/data.DB";
+        QCOMPARE(run({"create", path}).code, 0);
+        Result again = run({"create", path});
+        QVERIFY(again.code != 0); // never overwrites
+        QVERIFY(again.err.contains("exists"));
+        QCOMPARE(run({"dump", path}).out, QString());
+        {
+            ke::Cursor c(path.toStdString(), {});
+            for (const Row& row : {Row{"1", "Иванов", "Иван", "Иванович", "35", "женат", "2"},
+                                   Row{"2", "Петрова", "", "Сергеевна", "", "", ""}}) {
+                c.setToEnd();
+                auto r = makeRecord(c.header(), row);
+                c.insert(r.data(), false);
+            }
+        }
+        QCOMPARE(run({"dump", path}).out,
+                 QString("1\tИванов\tИван\tИванович\t35\tженат\t2\n2\tПетрова\t\tСергеевна\t\t\t\n"));
+        const Result info = run({"info", path});
+        QCOMPARE(info.code, 0);
+        QVERIFY(info.out.contains("code page: 1251"));
+        QVERIFY(info.out.contains("records: 2"));
+        QVERIFY(info.out.contains("block size: 2048"));
+        QVERIFY(info.out.contains("Семейное положение\tString\t25"));
+        QVERIFY(info.out.contains("Клиент №\tString\t5"));
+        const Result missing = run({"dump", dir.path() + "/none.DB"});
+        QCOMPARE(missing.code, 1);
+        QVERIFY(missing.err.contains("none.DB"));
+        QCOMPARE(run({"frobnicate", path}).code, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTableTool)
+#include "TestTableTool.moc"
