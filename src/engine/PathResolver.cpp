@@ -46,6 +46,16 @@ std::string join(const std::string& dir, const std::string& name)
     return dir + "/" + name;
 }
 
+// mkdir -p: every missing directory of an absolute path.
+void makeDirectories(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0777);
+        if (slash == std::string::npos)
+            break;
+    }
+}
+
 std::string currentDirectory()
 {
     std::vector<char> buf(4096);
@@ -73,7 +83,14 @@ std::string findEntryIgnoringCase(const std::string& dir, const std::string& nam
     return found;
 }
 
-std::string PathResolver::directory(const std::string& name) const
+std::string PathResolver::directory(const std::string& name) const { return resolveDirectory(name, false); }
+
+std::string PathResolver::directoryCreatingMissing(const std::string& name) const
+{
+    return resolveDirectory(name, true);
+}
+
+std::string PathResolver::resolveDirectory(const std::string& name, bool createMissing) const
 {
     if (name.empty())
         return currentDirectory();
@@ -87,6 +104,8 @@ std::string PathResolver::directory(const std::string& name) const
     } else {
         base = currentDirectory();
     }
+    if (createMissing)
+        makeDirectories(base);
     if (!isDirectory(base))
         fail(KE_ERR_DIRECTORY_NOT_FOUND, name + " (" + base + ")");
     std::string path = base;
@@ -99,6 +118,8 @@ std::string PathResolver::directory(const std::string& name) const
             continue;
         }
         std::string entry = findEntryIgnoringCase(path, part);
+        if (entry.empty() && createMissing && ::mkdir(join(path, part).c_str(), 0777) == 0)
+            entry = part;
         if (entry.empty() || !isDirectory(join(path, entry)))
             fail(KE_ERR_DIRECTORY_NOT_FOUND, name + " (" + join(path, part) + ")");
         path = join(path, entry);

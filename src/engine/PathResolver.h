@@ -16,10 +16,14 @@ public:
 
     // The host directory for a directory name; throws KE_ERR_DIRECTORY_NOT_FOUND naming the path.
     std::string directory(const std::string& name) const;
+    // The same, creating the directories that do not exist yet (used to set up a new card index).
+    std::string directoryCreatingMissing(const std::string& name) const;
     // The host path of a table file in a directory; throws KE_ERR_TABLE_NOT_FOUND naming the path.
     std::string tableFile(const std::string& directory, const std::string& tableName) const;
 
 private:
+    std::string resolveDirectory(const std::string& name, bool createMissing) const;
+
     const EngineConfig& m_config;
 };
 

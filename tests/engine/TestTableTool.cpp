@@ -1,7 +1,10 @@
 // The kartoteka-table tool that other tests and users call: create, dump, info.
 #include "EngineTestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,9 +18,10 @@ class TestTableTool : public QObject {
         QString out, err;
     };
 
-    Result run(const QStringList& args)
+    Result run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
     {
         QProcess p;
+        p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("KARTOTEKA_BINARY_DIR") + "/bin/kartoteka-table", args);
         p.waitForFinished();
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -56,6 +60,41 @@ private slots:
         QCOMPARE(missing.code, 1);
         QVERIFY(missing.err.contains("none.DB"));
         QCOMPARE(run({"frobnicate", path}).code, 2);
+    }
+
+    // prepare: the set-up step of scripts/run. It finds the table the program opens through
+    // the drive map, whatever the case of the names on disk, and makes one only when none exists.
+    void prepareFindsOrCreatesTheCardIndex()
+    {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("KARTOTEKA_ENGINE_CONFIG", home.path() + "/engine.conf");
+        QFile conf(home.path() + "/engine.conf");
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QString("drive E = %1/cards\n").arg(home.path()).toUtf8());
+        conf.close();
+
+        const Result created = run({"prepare", "E:\\ЗУРБЕЛИН\\proga", "data.DB"}, env);
+        QCOMPARE(created.code, 0);
+        const QString path = home.path() + "/cards/ЗУРБЕЛИН/proga/data.DB";
+        QCOMPARE(created.out, "created " + path + "\n");
+        QVERIFY(QFile::exists(path));
+
+        // A table brought from elsewhere, in other case, is found and left alone.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().rename(home.path() + "/cards/ЗУРБЕЛИН", home.path() + "/cards/зурбелин"));
+        const QString copied = home.path() + "/cards/зурбелин/proga/DATA.DB";
+        QCOMPARE(run({"create", copied}).code, 0);
+        {
+            ke::Cursor c(copied.toStdString(), {});
+            auto r = makeRecord(c.header(), Row{"7", "Сидоров", "", "", "", "", ""});
+            c.insert(r.data(), false);
+        }
+        const Result found = run({"prepare", "E:\\ЗУРБЕЛИН\\proga", "data.DB"}, env);
+        QCOMPARE(found.code, 0);
+        QCOMPARE(found.out, "found " + copied + "\n");
+        QCOMPARE(run({"dump", copied}).out, QString("7\tСидоров\t\t\t\t\t\n"));
     }
 };
 

@@ -2,10 +2,15 @@
 //   kartoteka-table create <path>   a new, empty client table (seven text columns, code page 1251)
 //   kartoteka-table dump <path>     the records as UTF-8, one per line, fields separated by tabs
 //   kartoteka-table info <path>     level, code page, block size, record count and columns
+//   kartoteka-table prepare <directory> <table>
+//       finds the table the program would open (drive map, names in any case) and, when
+//       there is none, creates an empty client table there; an existing table is never touched.
 #include "Cursor.h"
 #include "EngineError.h"
+#include "EngineConfig.h"
 #include "ErrorTexts.h"
 #include "FieldCodec.h"
+#include "PathResolver.h"
 #include "TableCreator.h"
 #include "kartoteka_engine.h"
 
@@ -18,7 +23,7 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: kartoteka-table create|dump|info <table file>\n");
+    std::fprintf(stderr, "usage: kartoteka-table create|dump|info <table file>\n       kartoteka-table prepare <directory> <table>\n");
     return 2;
 }
 
@@ -94,15 +99,34 @@ int info(const std::string& path)
     return 0;
 }
 
+int prepare(const std::string& directory, const std::string& table)
+{
+    const ke::EngineConfig config = ke::EngineConfig::load();
+    const ke::PathResolver resolver(config);
+    const std::string dir = resolver.directoryCreatingMissing(directory);
+    try {
+        std::printf("found %s\n", resolver.tableFile(dir, table).c_str());
+    } catch (const ke::EngineError& e) {
+        if (e.code != KE_ERR_TABLE_NOT_FOUND)
+            throw;
+        const std::string path = dir + "/" + table;
+        ke::createTable(path, ke::clientTableLayout());
+        std::printf("created %s\n", path.c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
-        return usage();
-    const std::string command = argv[1];
-    const std::string path = argv[2];
+    const std::string command = argc > 1 ? argv[1] : "";
     try {
+        if (argc == 4 && command == "prepare")
+            return prepare(argv[2], argv[3]);
+        if (argc != 3)
+            return usage();
+        const std::string path = argv[2];
         if (command == "create") {
             ke::createTable(path, ke::clientTableLayout());
             return 0;
