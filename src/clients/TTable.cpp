@@ -383,32 +383,23 @@ void TTable::UpdateRecord() {
     dataEvent(deUpdateRecord);
 }
 
-void TTable::First() {
-    Settle();
-    clearView();
-    check(api_->set_to_begin(cursor_));
-    const unsigned short result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
-    if (result == KE_OK) {
-        record_.swap(scratch_);
-        hasRecord_ = true;
-        eof_ = false;
-    } else if (result != kEof) {
-        dataEvent(deDataSetChange);
-        check(result);
-    }
-    dataEvent(deDataSetChange);
-}
+void TTable::First() { moveToEnd(true); }
 
-void TTable::Last() {
+void TTable::Last() { moveToEnd(false); }
+
+// First and Last: settle, empty the view, stand before the first (after the last)
+// record and read towards the other end. The flag of the end reached stays set.
+void TTable::moveToEnd(bool first) {
     Settle();
     clearView();
-    check(api_->set_to_end(cursor_));
-    const unsigned short result = api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    check(first ? api_->set_to_begin(cursor_) : api_->set_to_end(cursor_));
+    const unsigned short result = first ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data())
+                                        : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
     if (result == KE_OK) {
         record_.swap(scratch_);
         hasRecord_ = true;
-        bof_ = false;
-    } else if (result != kBof) {
+        (first ? eof_ : bof_) = false;
+    } else if (result != (first ? kEof : kBof)) {
         dataEvent(deDataSetChange);
         check(result);
     }

@@ -91,6 +91,8 @@ private:
     friend class TDataSource;
     friend class TSession;
 
+    void moveToEnd(bool first);
+
     // Field access for TField.
     QString fieldText(const TField* field, bool* isNull) const;
     void setFieldText(TField* field, const QString& text);
