@@ -203,6 +203,28 @@ private slots:
         delete edit;
     }
 
+    // With a Cyrillic layout the key marked C gives "с"; the shortcut names the key,
+    // so Ctrl on that key still opens the client base. Other keys stay what they are.
+    void ctrlOnTheKeyMarkedCWorksWithACyrillicLayout() {
+        auto* edit = new QLineEdit(Form6);
+        Form6->setActiveControl(edit);
+        Form6->setVisibleFlag(true);
+        QVERIFY(QTest::qWaitForWindowActive(Form6));
+        QTRY_COMPARE(QApplication::focusWidget(), edit);
+        const auto press = [&](Qt::Key key, const QString& text, quint32 scanCode) {
+            QKeyEvent override(QEvent::ShortcutOverride, key, Qt::ControlModifier, scanCode, 0, 0, text);
+            QApplication::sendEvent(edit, &override);
+            QKeyEvent down(QEvent::KeyPress, key, Qt::ControlModifier, scanCode, 0, 0, text);
+            QApplication::sendEvent(edit, &down);
+        };
+        press(Qt::Key(0x43C), QStringLiteral("м"), 55); // the key marked V: no shortcut
+        QVERIFY(!Form3->isVisible());
+        press(Qt::Key(0x441), QStringLiteral("с"), 54); // the key marked C
+        QTRY_VERIFY(Form3->isVisible());
+        Form3->setVisibleFlag(false);
+        delete edit;
+    }
+
     void ctrlCDoesNothingWhileAModalWindowIsOpen() {
         bool shownMeanwhile = true;
         QString typed;
