@@ -12,7 +12,11 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QPointer>
 #include <QScreen>
 #include <cstdlib>
@@ -64,6 +68,11 @@ TApplication::TApplication(int& argc, char** argv)
     setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setQuitOnLastWindowClosed(false);
     installEventFilter(this);
+    // Qt's own texts, such as the edit boxes' context menus, in Russian.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
 }
 
 TApplication::~TApplication() {
@@ -194,6 +203,7 @@ void TApplication::ShowException(const QString& message) {
     QPointer<QWidget> previousFocus = focusWidget();
     QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("ErrorReport"));
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK")); // not translated
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     // The box shows on the monitor of the active window.

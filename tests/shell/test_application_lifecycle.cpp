@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -110,6 +111,13 @@ private slots:
         // Afterwards the window that was active is again, with its focus.
         QTRY_COMPARE(QApplication::activeWindow(), &window);
         QTRY_COMPARE(QApplication::focusWidget(), edit);
+    }
+
+    // Qt's own texts (an edit box's context menu) come in Russian; the report's button stays "OK".
+    void qtOwnTextsAreRussian() {
+        const QString paste = QCoreApplication::translate("QLineEdit", "&Paste");
+        QVERIFY2(paste != QLatin1String("&Paste"), qPrintable(paste));
+        QVERIFY(std::any_of(paste.begin(), paste.end(), [](QChar c) { return c.script() == QChar::Script_Cyrillic; }));
     }
 
     void emptyMessageGivesABoxWithNoText() {
