@@ -26,7 +26,7 @@ void TJPEGImage::Register(TPictureRegistry& registry) {
                            [] { return std::unique_ptr<TGraphic>(new TJPEGImage()); }});
     // Registration runs at start-up: take the display depth now, as it is
     // at program start, not whenever the first picture happens to be drawn.
-    if (qGuiApp)
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         PaletteDisplay();
 }
 
