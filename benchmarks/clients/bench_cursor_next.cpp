@@ -88,10 +88,7 @@ Result walk(int count) {
     std::fprintf(stderr, "  %d records made in %.1f s\n", count, build.elapsed() / 1000.0);
 
     TTable table;
-    table.setName(QStringLiteral("Table1"));
-    table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-    table.setTableName(QString::fromUtf16(kClientTableName));
-    ClientFieldSet fields = createClientFields(&table);
+    ClientFieldSet fields = setUpClientTable(&table);
     table.Open();
     Result result;
     QString last;

@@ -24,3 +24,10 @@ ClientFieldSet createClientFields(TTable* table) {
     }
     return fields;
 }
+
+ClientFieldSet setUpClientTable(TTable* table) {
+    table->setName(QStringLiteral("Table1"));
+    table->setDatabaseName(QString::fromUtf16(kClientDatabaseName));
+    table->setTableName(QString::fromUtf16(kClientTableName));
+    return createClientFields(table);
+}

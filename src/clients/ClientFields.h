@@ -12,6 +12,9 @@ class TStringField;
 using ClientFieldSet = std::array<TStringField*, 7>;
 ClientFieldSet createClientFields(TTable* table);
 
+// A client window's cursor: named Table1, on the client table, with the seven fields.
+ClientFieldSet setUpClientTable(TTable* table);
+
 // The client table's place: the database (a directory) and the table name.
 inline constexpr const char16_t* kClientDatabaseName = u"E:\\ЗУРБЕЛИН\\proga";
 inline constexpr const char16_t* kClientTableName = u"data.DB";

@@ -12,10 +12,7 @@
 TForm3::TForm3(QWidget* parent) : TForm(parent), ui_(std::make_unique<Ui::TForm3>()) {
     // The cursor first, so that it outlives nothing that watches it.
     Table1 = new TTable(this);
-    Table1->setName(QStringLiteral("Table1"));
-    Table1->setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-    Table1->setTableName(QString::fromUtf16(kClientTableName));
-    const ClientFieldSet fields = createClientFields(Table1);
+    const ClientFieldSet fields = setUpClientTable(Table1);
     Table1StringField = fields[0];
     Table1StringField2 = fields[1];
     Table1StringField3 = fields[2];

@@ -11,10 +11,7 @@
 
 TForm4::TForm4(QWidget* parent) : TForm(parent), ui_(std::make_unique<Ui::TForm4>()) {
     Table1 = new TTable(this);
-    Table1->setName(QStringLiteral("Table1"));
-    Table1->setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-    Table1->setTableName(QString::fromUtf16(kClientTableName));
-    const ClientFieldSet fields = createClientFields(Table1);
+    const ClientFieldSet fields = setUpClientTable(Table1);
     Table1StringField = fields[0];
     Table1StringField2 = fields[1];
     Table1StringField3 = fields[2];

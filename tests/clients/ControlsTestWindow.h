@@ -29,10 +29,7 @@ struct Window {
 
     Window()
     {
-        table.setName(QStringLiteral("Table1"));
-        table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-        table.setTableName(QString::fromUtf16(kClientTableName));
-        fields = createClientFields(&table);
+        fields = setUpClientTable(&table);
         source.setDataSet(&table);
         host.resize(600, 300);
         navigator = new TDBNavigator(&host);

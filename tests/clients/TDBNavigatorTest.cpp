@@ -211,10 +211,7 @@ private slots:
         TestTable t(TestTable::Real);
         t.append(numbered(2));
         TTable table;
-        table.setName(QStringLiteral("Table1"));
-        table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-        table.setTableName(QString::fromUtf16(kClientTableName));
-        createClientFields(&table);
+        setUpClientTable(&table);
         auto* source = new TDataSource;
         source->setDataSet(&table);
         TDBNavigator nav;

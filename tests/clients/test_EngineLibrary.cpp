@@ -35,10 +35,7 @@ template <class F> QString errorOf(F&& f) {
 
 QString openError() {
     TTable table;
-    table.setName(QStringLiteral("Table1"));
-    table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-    table.setTableName(QString::fromUtf16(kClientTableName));
-    createClientFields(&table);
+    setUpClientTable(&table);
     return errorOf([&] { table.Open(); });
 }
 

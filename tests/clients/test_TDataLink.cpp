@@ -26,10 +26,7 @@ struct Cursor {
     ClientFieldSet fields;
     TDataSource source;
     Cursor() {
-        table.setName(QStringLiteral("Table1"));
-        table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-        table.setTableName(QString::fromUtf16(kClientTableName));
-        fields = createClientFields(&table);
+        fields = setUpClientTable(&table);
         source.setDataSet(&table);
     }
 };
@@ -215,9 +212,7 @@ private slots:
         c->table.Next(); // the table no longer tells the destroyed source
         // The table goes first: the source and its link are told.
         auto table = std::make_unique<TTable>();
-        table->setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-        table->setTableName(QString::fromUtf16(kClientTableName));
-        createClientFields(table.get());
+        setUpClientTable(table.get());
         TDataSource source;
         source.setDataSet(table.get());
         RecordingLink second;

@@ -43,10 +43,7 @@ struct Window {
     RecordingLink link;
 
     Window() {
-        table.setName(QStringLiteral("Table1"));
-        table.setDatabaseName(QString::fromUtf16(kClientDatabaseName));
-        table.setTableName(QString::fromUtf16(kClientTableName));
-        fields = createClientFields(&table);
+        fields = setUpClientTable(&table);
         source.setDataSet(&table);
         link.setDataSource(&source);
     }
