@@ -27,62 +27,26 @@ bool runTool(const QString& program, const QStringList& args, const QProcessEnvi
 
 } // namespace
 
-XSession::~XSession() {
-    if (server_.state() != QProcess::NotRunning) {
-        server_.terminate();
-        if (!server_.waitForFinished(5000)) {
-            server_.kill();
-            server_.waitForFinished(2000);
-        }
-    }
-}
-
 QString XSession::missingTools() {
     QStringList missing;
-    for (const char* tool : {"Xvfb", "xdotool", "import", "setxkbmap"})
+    for (const char* tool : {"xdotool", "import"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             missing << QString::fromLatin1(tool);
     return missing.join(QLatin1String(", "));
 }
 
-bool XSession::start(QString* error) {
-    // The first display number with neither a lock file nor a socket.
-    int number = 90;
-    for (; number < 190; ++number)
-        if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) &&
-            !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-            break;
-    display_ = QStringLiteral(":%1").arg(number);
-    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server_.start(QStringLiteral("Xvfb"), {display_, QStringLiteral("-screen"), QStringLiteral("0"),
-                                           QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                           QStringLiteral("tcp")});
-    if (!server_.waitForStarted(5000)) {
-        *error = QStringLiteral("Xvfb did not start");
+bool XSession::attach(QString* error) {
+    display_ = qEnvironmentVariable("DISPLAY");
+    if (display_.isEmpty()) {
+        *error = QStringLiteral("no DISPLAY: run the test through scripts/private-x (CTest does)");
         return false;
     }
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (server_.state() == QProcess::NotRunning) {
-            *error = QStringLiteral("Xvfb ended at once on %1").arg(display_);
-            return false;
-        }
-        if (runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}, env(), nullptr, 2000)) {
-            useRussianKeyboard();
-            return true;
-        }
-        QThread::msleep(100);
+    QString out;
+    if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}, env(), &out, 10000)) {
+        *error = QStringLiteral("the X server on %1 does not answer: %2").arg(display_, out.trimmed());
+        return false;
     }
-    *error = QStringLiteral("Xvfb on %1 did not answer").arg(display_);
-    return false;
-}
-
-void XSession::useRussianKeyboard() const {
-    // With the Russian layout the Cyrillic letters lie on ordinary keys.
-    // Otherwise xdotool has to put each letter on a spare key code while the
-    // program runs, and the program loses some of those key presses.
-    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QStringLiteral("ru")}, env(), nullptr, 10000);
+    return true;
 }
 
 QProcessEnvironment XSession::env() const {
@@ -110,6 +74,27 @@ qulonglong XSession::waitForWindow(const QString& namePattern, int timeoutMs) co
         QThread::msleep(100);
     }
     return 0;
+}
+
+QString XSession::windowList() const {
+    QString ids;
+    if (!xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral(".*")},
+             &ids, 5000))
+        return QStringLiteral("(no visible window)");
+    QStringList lines;
+    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QString name;
+        xdo({QStringLiteral("getwindowname"), id.trimmed()}, &name, 3000);
+        const QRect r = geometry(id.trimmed().toULongLong());
+        lines << QStringLiteral("  %1 at %2,%3 size %4x%5 \"%6\"")
+                     .arg(id.trimmed())
+                     .arg(r.x())
+                     .arg(r.y())
+                     .arg(r.width())
+                     .arg(r.height())
+                     .arg(name.trimmed());
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool XSession::waitForWindowGone(const QString& namePattern, int timeoutMs) const {

@@ -6,20 +6,18 @@
 #include <QString>
 #include <QStringList>
 
-// A private X server (Xvfb) with xdotool to drive real programs on it with
-// real key and mouse events, and imagemagick's import to look at the screen.
+// The private X server a test runs on (started by scripts/private-x, which
+// CTest puts in front of every X test), with xdotool to drive real programs on
+// it with real key and mouse events, and imagemagick's import to look at the
+// screen.
 class XSession {
 public:
-    XSession() = default;
-    ~XSession();
-    XSession(const XSession&) = delete;
-    XSession& operator=(const XSession&) = delete;
-
-    // The tools among Xvfb, xdotool, setxkbmap and import that are not installed.
+    // The tools among xdotool and import that are not installed.
     static QString missingTools();
 
-    // Starts the server on a free display with a 1024 x 768 x 24 screen.
-    bool start(QString* error);
+    // Takes the display from DISPLAY; false with the reason when there is none
+    // or it does not answer.
+    bool attach(QString* error);
     QString display() const { return display_; }
 
     // Runs xdotool with the arguments; false (and the output in *output) on
@@ -27,6 +25,9 @@ public:
     bool xdo(const QStringList& args, QString* output = nullptr, int timeoutMs = 10000) const;
     // Waits for a visible window whose title matches the pattern; 0 when none came.
     qulonglong waitForWindow(const QString& namePattern, int timeoutMs = 10000) const;
+    // The visible windows, one line each (id, place and size, title): what a
+    // failed wait saw.
+    QString windowList() const;
     // Waits until no visible window's title matches the pattern.
     bool waitForWindowGone(const QString& namePattern, int timeoutMs = 10000) const;
     // The window's place and size on the screen.
@@ -40,8 +41,6 @@ public:
 
 private:
     QProcessEnvironment env() const;
-    void useRussianKeyboard() const;
 
-    QProcess server_;
     QString display_;
 };

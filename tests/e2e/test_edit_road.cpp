@@ -1,5 +1,6 @@
 // The road of one edit, end to end: the real program on a real X server,
 // driven by real key and mouse events, on a card index in a temporary drive.
+#include "ProgramRun.h"
 #include "XSession.h"
 
 #include <QDir>
@@ -124,35 +125,18 @@ void TestEditRoad::oneEditFromMenuToFile() {
 
     XSession x;
     QString error;
-    QVERIFY2(x.start(&error), qPrintable(error));
+    QVERIFY2(x.attach(&error), qPrintable(error));
 
-    QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
-    env.remove(QStringLiteral("KARTOTEKA_ENGINE_CONFIG"));
-    env.insert(QStringLiteral("DISPLAY"), x.display());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    app.setProcessEnvironment(env);
-    app.setProcessChannelMode(QProcess::ForwardedChannels);
-    app.start(program_, {});
-    QVERIFY(app.waitForStarted(10000));
-    auto cleanup = qScopeGuard([&app, &x] {
-        // What the screen showed when the test ended, for a failure's diagnosis.
-        x.screenshot(binaryDir() + QStringLiteral("/e2e-edit-road-last.png"));
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(5000);
-        }
-    });
+    ProgramRun run(x, program_, home.path());
+    QVERIFY2(run.start(), "the program did not start");
+    QProcess& app = run.process();
+    // What the screen showed when the test ended, for a failure's diagnosis.
+    auto lastScreen = qScopeGuard([&x] { x.screenshot(binaryDir() + QStringLiteral("/e2e-edit-road-last.png")); });
+    auto seen = [&run](const char* what) { return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8(); };
 
     // The menu strip at the top-left corner of the screen.
     const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека"), 40000);
-    QVERIFY2(strip != 0, app.state() == QProcess::NotRunning
-                             ? qPrintable(QStringLiteral("the program ended at start-up (exit code %1)").arg(app.exitCode()))
-                             : "the main window did not show");
+    QVERIFY2(strip != 0, seen("the main window did not show").constData());
     const QRect stripRect = x.geometry(strip);
     QCOMPARE(stripRect.topLeft(), QPoint(0, 0));
 
@@ -160,7 +144,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
     QVERIFY(x.focus(strip));
     QVERIFY(x.key(QStringLiteral("ctrl+c")));
     const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов"));
-    QVERIFY2(base != 0, "Ctrl+C did not open the client base window");
+    QVERIFY2(base != 0, seen("Ctrl+C did not open the client base window").constData());
     const QRect win = x.geometry(base);
     QCOMPARE(win.size(), QSize(592, 304));
     auto at = [&](QPoint p) { return x.click(win.x() + p.x(), win.y() + p.y()); };
@@ -206,10 +190,10 @@ void TestEditRoad::oneEditFromMenuToFile() {
     // Now on "Кузнецов": delete him, answering "Delete record?" with OK.
     QVERIFY(at(remove));
     const qulonglong confirm = x.waitForWindow(QStringLiteral("^Confirm"));
-    QVERIFY2(confirm != 0, "Delete did not ask \"Delete record?\"");
+    QVERIFY2(confirm != 0, seen("Delete did not ask \"Delete record?\"").constData());
     QVERIFY(x.focus(confirm));
     QVERIFY(x.key(QStringLiteral("Return")));
-    QVERIFY(x.waitForWindowGone(QStringLiteral("^Confirm")));
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Confirm")), seen("the question stayed open").constData());
 
     // An edit still pending at the end is dropped, not stored.
     QVERIFY(x.focus(base));
@@ -220,7 +204,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
     const QPoint exit = exitItem(x, stripRect);
     QVERIFY2(!exit.isNull(), "no menu item text found on the strip");
     QVERIFY(x.click(exit.x(), exit.y()));
-    QVERIFY2(app.waitForFinished(20000), "the program did not end after \"Выход\"");
+    QVERIFY2(app.waitForFinished(20000), seen("the program did not end after \"Выход\"").constData());
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(app.exitCode(), 0);
 
