@@ -7,6 +7,7 @@
 #include "TableFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,14 @@ public:
 
     // The table's blank record: every field blank (all zero bytes).
     void blankRecord(uint8_t* record) const;
+
+    // Whole-table maintenance (CursorMaintenance.cpp).
+    // The header's counters as they are now on disk.
+    TableCounters freshCounters();
+    // Appends `count` records at the end in one change; the cursor stands on the last.
+    void append(const uint8_t* records, size_t count);
+    uint64_t copyTo(const std::string& destination) { return m_file.copyTo(destination); }
+    uint32_t check(const std::function<void(const std::string&)>& report) { return m_file.check(report); }
 
 private:
     enum class Kind { BeforeFirst, AfterLast, OnRecord, Crack };

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -80,6 +81,14 @@ public:
     uint8_t* writableBlock(uint16_t n);
     uint16_t allocateBlock();
     void freeBlock(uint16_t n);
+
+    // Copies the file, as it stands between changes, to a new file readable by
+    // its owner only; synced, read back and compared under the read lock
+    // (TableCopy.cpp). Returns its length.
+    uint64_t copyTo(const std::string& destination);
+    // Reads every block under the read lock and hands each problem of the
+    // structure to `report` in plain words (TableCheck.cpp). Returns their number.
+    uint32_t check(const std::function<void(const std::string&)>& report);
 
     // Record locks (by hash). tryLock: false when another holder has it.
     bool tryLockRecord(uint64_t hash);

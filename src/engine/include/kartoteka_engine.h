@@ -164,6 +164,49 @@ KE_API ke_result ke_native_to_unicode(uint16_t code_page, const uint8_t* native,
 KE_API ke_result ke_unicode_to_native(uint16_t code_page, const char* utf8, size_t length,
                                       uint8_t* native, size_t capacity, size_t* out_length);
 
+/* Maintenance of whole tables (the table tool's needs). */
+
+typedef struct {
+    uint32_t record_count;  /* records in the table now */
+    uint8_t level;          /* format level, 3 to 7 */
+    uint8_t file_version;   /* the header's version byte */
+    uint16_t block_size;    /* bytes of a data block */
+    uint16_t header_size;   /* bytes before the first block */
+    uint16_t used_blocks;   /* blocks holding records */
+    uint16_t file_blocks;   /* blocks in the file */
+    uint8_t keyed;          /* the table has a primary key */
+    uint8_t write_protected;
+} ke_table_info;
+
+/* Facts of the cursor's table as it is now; path (may be NULL) gets the host
+ * path of its file. */
+KE_API ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, size_t capacity);
+/* As ke_set_directory, first creating the directories of the path that are missing. */
+KE_API ke_result ke_create_directory(ke_database* db, const char* path);
+/* Creates an empty unkeyed table in the database's directory with the fields'
+ * name, type and size (characters, for alpha fields; fixed-size types ignore it)
+ * and text in the given code page. A table of that name (in any case) is never
+ * overwritten: KE_ERR_INVALID_PARAMETER. */
+KE_API ke_result ke_create_table(ke_database* db, const char* table_name, const ke_field_desc* fields,
+                                 uint16_t field_count, uint16_t code_page);
+/* Appends count records (record_size bytes each, one after another) at the end
+ * of the table as one change: all of them reach the file, or none does. The
+ * cursor then stands on the last one. */
+KE_API ke_result ke_append_records(ke_cursor* cursor, const uint8_t* records, size_t count);
+/* Copies the table file to destination (a new file, readable by its owner only)
+ * as it stands between changes: under the table's read lock, after rolling back
+ * an interrupted change. The copy is synced, then read back from the disk and
+ * compared with the table before the lock is released; a copy that fails is
+ * removed. *bytes gets its length. */
+KE_API ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* bytes);
+/* A problem found by ke_check_table: one sentence of plain English, UTF-8. The
+ * sink must not call the engine. */
+typedef void (*ke_problem_sink)(void* context, const char* problem);
+/* Reads every block of the table under its read lock and checks the header's
+ * counters, the chain of record blocks in both directions and the list of free
+ * blocks. Each problem goes to sink; *problems gets their number (0: sound). */
+KE_API ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context, uint32_t* problems);
+
 #ifdef __cplusplus
 }
 #endif

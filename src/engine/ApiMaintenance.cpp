@@ -1,0 +1,111 @@
+// The C interface's entries for whole tables: facts, creation, bulk append,
+// a verified copy and the structural check.
+#include "kartoteka_engine.h"
+
+#include "ApiSession.h"
+#include "PathResolver.h"
+#include "TableCreator.h"
+
+namespace {
+
+using namespace ke::api;
+using ke::fail;
+
+} // namespace
+
+extern "C" {
+
+ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, size_t capacity)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!info)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the table's facts");
+        const ke::TableCounters counters = c.freshCounters();
+        const ke::TableHeader& h = c.header();
+        std::memset(info, 0, sizeof *info);
+        info->record_count = counters.numRecords;
+        info->level = uint8_t(h.level());
+        info->file_version = h.fileVersion;
+        info->block_size = h.blockSize;
+        info->header_size = h.headerSize;
+        info->used_blocks = counters.usedBlocks;
+        info->file_blocks = counters.fileBlocks;
+        info->keyed = (h.fileType == ke::KeyedTable || h.keyFields) ? 1 : 0;
+        info->write_protected = h.writeProtected ? 1 : 0;
+        if (path && capacity) {
+            if (c.path().size() >= capacity)
+                fail(KE_ERR_BUFFER_TOO_SMALL, "the path needs " + std::to_string(c.path().size() + 1) + " bytes");
+            copyText(c.path(), path, capacity);
+        }
+    });
+}
+
+ke_result ke_create_directory(ke_database* db, const char* path)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke_database& d = databaseOf(s, db);
+        d.directory = ke::PathResolver(s.config).directoryCreatingMissing(path ? path : "");
+    });
+}
+
+ke_result ke_create_table(ke_database* db, const char* table_name, const ke_field_desc* fields, uint16_t field_count,
+                          uint16_t code_page)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke_database& d = databaseOf(s, db);
+        const std::string name = table_name ? table_name : "";
+        if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+            fail(KE_ERR_INVALID_PARAMETER, "invalid table name \"" + name + "\"");
+        if (!fields && field_count)
+            fail(KE_ERR_INVALID_PARAMETER, "no field descriptions");
+        if (!ke::findEntryIgnoringCase(d.directory, name).empty())
+            fail(KE_ERR_INVALID_PARAMETER, d.directory + "/" + name + ": the file exists already");
+        ke::NewTable table;
+        table.codePage = code_page;
+        for (uint16_t i = 0; i < field_count; ++i) {
+            const ke_field_desc& f = fields[i];
+            if (f.size > 255)
+                fail(KE_ERR_INVALID_PARAMETER, std::string("field \"") + f.name + "\" is longer than 255");
+            table.fields.push_back({f.name, f.type, uint8_t(f.size)});
+        }
+        ke::createTable(d.directory + "/" + name, table);
+    });
+}
+
+ke_result ke_append_records(ke_cursor* cursor, const uint8_t* records, size_t count)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!records && count)
+            fail(KE_ERR_INVALID_PARAMETER, "no records");
+        c.append(records, count);
+    });
+}
+
+ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* bytes)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!destination || !*destination)
+            fail(KE_ERR_INVALID_PARAMETER, "no destination");
+        const uint64_t n = c.copyTo(destination);
+        if (bytes)
+            *bytes = n;
+    });
+}
+
+ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context, uint32_t* problems)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        const uint32_t n = c.check([&](const std::string& text) {
+            if (sink)
+                sink(context, text.c_str());
+        });
+        if (problems)
+            *problems = n;
+    });
+}
+
+} // extern "C"

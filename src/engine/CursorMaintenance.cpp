@@ -1,0 +1,43 @@
+// Whole-table operations of a cursor: fresh counters and the bulk append that
+// an import uses.
+#include "Cursor.h"
+
+#include "EngineError.h"
+#include "kartoteka_engine.h"
+
+#include <climits>
+
+namespace ke {
+
+TableCounters Cursor::freshCounters()
+{
+    TableFile::ReadScope scope(m_file);
+    return m_file.counters();
+}
+
+void Cursor::append(const uint8_t* records, size_t count)
+{
+    if (count == 0)
+        return;
+    const size_t rs = header().recordSize;
+    std::vector<uint8_t> last;
+    TableFile::WriteScope scope(m_file);
+    sync();
+    Pos p;
+    for (size_t n = 0; n < count; ++n) {
+        last = normalized(records + n * rs);
+        if (m_file.counters().numRecords == UINT32_MAX)
+            fail(KE_ERR_TABLE_FULL, path());
+        // INT_MAX: after the last record of the last block.
+        p = insertAt(m_file.counters().lastBlock, INT_MAX, last.data());
+    }
+    BlockView v = m_file.block(p.block);
+    scope.commit();
+    m_pos = Pos{Kind::OnRecord, p.block, p.index, v.prev, v.next};
+    m_seenCount = v.count;
+    m_current = std::move(last);
+    m_seenGeneration = m_file.generation();
+    m_insertionPoint.reset();
+}
+
+} // namespace ke
