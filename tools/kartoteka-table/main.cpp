@@ -1,145 +1,120 @@
-// kartoteka-table: creates, dumps and describes table files.
-//   kartoteka-table create <path>   a new, empty client table (seven text columns, code page 1251)
-//   kartoteka-table dump <path>     the records as UTF-8, one per line, fields separated by tabs
-//   kartoteka-table info <path>     level, code page, block size, record count and columns
-//   kartoteka-table prepare <directory> <table>
-//       finds the table the program would open (drive map, names in any case) and, when
-//       there is none, creates an empty client table there; an existing table is never touched.
-#include "Cursor.h"
-#include "EngineError.h"
-#include "EngineConfig.h"
-#include "ErrorTexts.h"
-#include "FieldCodec.h"
-#include "PathResolver.h"
-#include "TableCreator.h"
-#include "kartoteka_engine.h"
+// kartoteka-table: the card index's maintenance tool. It uses the table engine
+// through its public interface only, as any other program could.
+#include "Commands.h"
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
-int usage()
+struct Command {
+    const char* name;
+    const char* arguments;
+    int minArgs, maxArgs;
+    const char* help;
+    std::function<int(const std::vector<std::string>&)> run;
+};
+
+const std::vector<Command>& commands()
 {
-    std::fprintf(stderr, "usage: kartoteka-table create|dump|info <table file>\n       kartoteka-table prepare <directory> <table>\n");
-    return 2;
+    static const std::vector<Command> all = {
+        {"export", "TABLE [FILE.csv]", 1, 2,
+         "Writes the table's records as CSV (UTF-8 with a byte order mark, a header row\n"
+         "with the field names, RFC 4180 quoting, CRLF line ends) to FILE.csv, or to\n"
+         "standard output when FILE.csv is missing or \"-\". The file is readable by\n"
+         "its owner only and replaces an existing one only once it is complete.\n",
+         [](const auto& a) { return kt::exportCommand(a[0], a.size() > 1 ? a[1] : std::string()); }},
+        {"import", "TABLE FILE.csv", 2, 2,
+         "Appends the rows of a CSV file (\"-\": standard input) to the table. The first\n"
+         "line names the table's fields, in any order; fields it leaves out stay blank.\n"
+         "All or nothing: a row that cannot be stored stops the import with the file's\n"
+         "line and column, and the table stays as it was. The program may have the\n"
+         "table open meanwhile.\n",
+         [](const auto& a) { return kt::importCommand(a[0], a[1]); }},
+        {"backup", "TABLE FOLDER", 2, 2,
+         "Copies the table and its companion files into FOLDER (created, readable by\n"
+         "its owner only, when missing; existing files there are never overwritten).\n"
+         "The table is read while no change can be under way, even when the program\n"
+         "is using it; every copy is read back from the disk and compared.\n",
+         [](const auto& a) { return kt::backupCommand(a[0], a[1]); }},
+        {"check", "TABLE", 1, 1,
+         "Reads every block and record of the table and reports each problem in\n"
+         "plain words. Exit status 0 when the table is sound, 1 when it is not.\n",
+         [](const auto& a) { return kt::checkCommand(a[0]); }},
+        {"info", "TABLE", 1, 1, "Prints the table's format level, code page, sizes, record count and columns.\n",
+         [](const auto& a) { return kt::infoCommand(a[0]); }},
+        {"dump", "TABLE", 1, 1,
+         "Prints the records as UTF-8, one per line, the fields separated by tabs\n"
+         "(tab, line feed, carriage return and backslash written as \\t \\n \\r \\\\).\n",
+         [](const auto& a) { return kt::dumpCommand(a[0]); }},
+        {"create", "TABLE", 1, 1,
+         "Creates a new, empty client card index (seven text columns, code page 1251).\n"
+         "An existing file is never overwritten.\n",
+         [](const auto& a) { return kt::createCommand(a[0]); }},
+        {"prepare", "FOLDER TABLE", 2, 2,
+         "Finds the table the program would open (drive letters through the engine's\n"
+         "drive map, names in any case) and, when there is none, creates the folders\n"
+         "and an empty client card index there. An existing table is never touched.\n"
+         "Prints \"found PATH\" or \"created PATH\".\n",
+         [](const auto& a) { return kt::prepareCommand(a[0], a[1]); }},
+    };
+    return all;
 }
 
-std::string escaped(const std::string& s)
+void printUsage(FILE* out)
 {
-    std::string out;
-    for (char c : s) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
-    }
-    return out;
-}
-
-int dump(const std::string& path)
-{
-    ke::OpenOptions options;
-    options.readOnly = true;
-    ke::Cursor cursor(path, options);
-    const ke::TableHeader& h = cursor.header();
-    std::vector<uint8_t> rec(h.recordSize);
-    cursor.setToBegin();
-    for (;;) {
-        try {
-            cursor.next(false, rec.data());
-        } catch (const ke::EngineError& e) {
-            if (e.code == KE_ERR_EOF)
-                break;
-            throw;
-        }
-        std::string line;
-        for (size_t i = 0; i < h.fields.size(); ++i) {
-            if (i)
-                line += '\t';
-            line += escaped(ke::codec::toText(h.fields[i], rec.data(), h.textCodePage()));
-        }
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
-    }
-    return 0;
-}
-
-int info(const std::string& path)
-{
-    ke::OpenOptions options;
-    options.readOnly = true;
-    ke::Cursor cursor(path, options);
-    const ke::TableHeader& h = cursor.header();
-    std::printf("level: %d (version byte 0x%02X)\n", h.level(), h.fileVersion);
-    std::printf("code page: %u%s\n", unsigned(h.textCodePage()), h.codePage ? "" : " (assumed)");
-    std::printf("sort order: 0x%02X \"%s\"\n", h.sortOrder, h.sortOrderName.c_str());
-    std::printf("block size: %u\n", unsigned(h.blockSize));
-    std::printf("header size: %u\n", unsigned(h.headerSize));
-    std::printf("record size: %u\n", unsigned(h.recordSize));
-    std::printf("records: %u\n", unsigned(cursor.recordCount()));
-    std::printf("blocks: %u in use, %u in the file\n", unsigned(h.counters.usedBlocks), unsigned(h.counters.fileBlocks));
-    std::printf("keyed: %s\n", (h.fileType == ke::KeyedTable || h.keyFields) ? "yes" : "no");
-    std::printf("write-protected: %s\n", h.writeProtected ? "yes" : "no");
-    std::printf("columns: %zu\n", h.fields.size());
-    for (size_t i = 0; i < h.fields.size(); ++i) {
-        const ke::FieldInfo& f = h.fields[i];
-        std::string name = ke::codec::toText(ke::FieldInfo{KE_FIELD_ALPHA, uint16_t(f.rawName.size()), 0, {}},
-                                             reinterpret_cast<const uint8_t*>(f.rawName.data()), h.textCodePage());
-        std::printf("  %zu\t%s\t%s\t%u\n", i + 1, name.c_str(), ke::codec::kindName(f.type), unsigned(f.size));
-    }
-    return 0;
-}
-
-int prepare(const std::string& directory, const std::string& table)
-{
-    const ke::EngineConfig config = ke::EngineConfig::load();
-    const ke::PathResolver resolver(config);
-    const std::string dir = resolver.directoryCreatingMissing(directory);
-    try {
-        std::printf("found %s\n", resolver.tableFile(dir, table).c_str());
-    } catch (const ke::EngineError& e) {
-        if (e.code != KE_ERR_TABLE_NOT_FOUND)
-            throw;
-        const std::string path = dir + "/" + table;
-        ke::createTable(path, ke::clientTableLayout());
-        std::printf("created %s\n", path.c_str());
-    }
-    return 0;
+    std::fprintf(out, "usage: kartoteka-table COMMAND ARGUMENTS  (kartoteka-table COMMAND --help for more)\n\n");
+    for (const Command& c : commands())
+        std::fprintf(out, "  %-8s %s\n", c.name, c.arguments);
+    std::fprintf(out,
+                 "\nTABLE is a table file (data.DB), given as a path or with a drive letter of the\n"
+                 "engine's drive map ('E:\\ЗУРБЕЛИН\\proga\\data.DB').\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const std::string command = argc > 1 ? argv[1] : "";
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        printUsage(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    const Command* command = nullptr;
+    for (const Command& c : commands())
+        if (args[0] == c.name)
+            command = &c;
+    if (!command) {
+        std::fprintf(stderr, "kartoteka-table: unknown command \"%s\"\n", args[0].c_str());
+        printUsage(stderr);
+        return 2;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
+        std::printf("usage: kartoteka-table %s %s\n\n%s", command->name, command->arguments, command->help);
+        return 0;
+    }
+    if (int(rest.size()) < command->minArgs || int(rest.size()) > command->maxArgs) {
+        std::fprintf(stderr, "usage: kartoteka-table %s %s\n", command->name, command->arguments);
+        return 2;
+    }
     try {
-        if (argc == 4 && command == "prepare")
-            return prepare(argv[2], argv[3]);
-        if (argc != 3)
-            return usage();
-        const std::string path = argv[2];
-        if (command == "create") {
-            ke::createTable(path, ke::clientTableLayout());
-            return 0;
+        kt::EngineSession engine;
+        const int status = command->run(rest);
+        if (std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "kartoteka-table: cannot write the output: %s\n", std::strerror(errno));
+            return 1;
         }
-        if (command == "dump")
-            return dump(path);
-        if (command == "info")
-            return info(path);
-        return usage();
-    } catch (const ke::EngineError& e) {
-        const char* text = ke::errorText(e.code);
-        std::fprintf(stderr, "kartoteka-table: %s%s%s\n", text ? text : "error", e.context.empty() ? "" : " ",
-                     e.context.c_str());
+        return status;
+    } catch (const kt::ToolError& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "kartoteka-table: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "kartoteka-table: not enough memory\n");
         return 1;
     }
 }

@@ -1,0 +1,70 @@
+// Running kartoteka-table as a user would, and looking at what it left.
+#pragma once
+
+#include "EngineTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <sys/stat.h>
+
+namespace tooltest {
+
+struct Result {
+    int code;
+    QString out, err;
+    QByteArray bytes; // standard output as it came
+};
+
+inline QString toolPath() { return qEnvironmentVariable("KARTOTEKA_BINARY_DIR") + "/bin/kartoteka-table"; }
+
+inline Result runTool(const QStringList& args, const QByteArray& input = {},
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(toolPath(), args);
+    p.waitForStarted();
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(120000);
+    const QByteArray out = p.readAllStandardOutput();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(out),
+            QString::fromUtf8(p.readAllStandardError()), out};
+}
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+inline unsigned modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(path.toUtf8().constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
+}
+
+// Appends rows to a client table through the engine's own cursor.
+inline void appendRows(const QString& path, const std::vector<enginetest::Row>& rows)
+{
+    ke::Cursor c(path.toStdString(), {});
+    for (const auto& row : rows) {
+        c.setToEnd();
+        const auto r = enginetest::makeRecord(c.header(), row);
+        c.insert(r.data(), false);
+    }
+}
+
+} // namespace tooltest

@@ -1,0 +1,30 @@
+// The commands of kartoteka-table. Each returns the process's exit status and
+// throws ToolError for a failure that ends it.
+#pragma once
+
+#include "Engine.h"
+
+#include <cstdio>
+#include <string>
+
+namespace kt {
+
+// The program's card index: seven text columns in code page 1251.
+std::vector<Field> clientTableFields();
+inline constexpr uint16_t kClientTableCodePage = 1251;
+
+int createCommand(const std::string& file);
+int dumpCommand(const std::string& file);
+int infoCommand(const std::string& file);
+int prepareCommand(const std::string& folder, const std::string& table);
+// file empty or "-": standard output.
+int exportCommand(const std::string& table, const std::string& file);
+// file "-": standard input.
+int importCommand(const std::string& table, const std::string& file);
+int backupCommand(const std::string& table, const std::string& destination);
+int checkCommand(const std::string& table);
+
+// The records of an open table as CSV, written to the descriptor; the number of records.
+size_t exportCsv(Table& table, int fd);
+
+} // namespace kt

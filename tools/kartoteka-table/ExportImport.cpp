@@ -1,0 +1,141 @@
+// export and import: the records as CSV and back.
+#include "Commands.h"
+#include "Csv.h"
+#include "FieldText.h"
+#include "PrivateFile.h"
+
+#include <cstdio>
+#include <map>
+
+namespace kt {
+
+namespace {
+
+void requireTextForms(const Table& table)
+{
+    for (const Field& f : table.fields())
+        if (!hasTextForm(f.type))
+            throw ToolError("column \"" + f.name + "\" is a " + typeName(f.type)
+                            + " field, whose values lie in a companion file this tool does not read");
+}
+
+} // namespace
+
+size_t exportCsv(Table& table, int fd)
+{
+    requireTextForms(table);
+    const CodePageText codePage(table.codePage());
+    constexpr size_t kFlushAt = size_t(1) << 20;
+    std::string out(csv::kByteOrderMark);
+    out.reserve(kFlushAt + 4096);
+    for (const Field& f : table.fields()) {
+        if (f.number > 1)
+            out += ',';
+        csv::appendField(out, f.name);
+    }
+    out += "\r\n";
+    std::vector<uint8_t> record(table.recordSize());
+    std::string value;
+    size_t count = 0;
+    table.toBegin();
+    while (table.next(record.data())) {
+        for (const Field& f : table.fields()) {
+            if (f.number > 1)
+                out += ',';
+            value.clear();
+            appendFieldText(value, f, record.data(), codePage);
+            csv::appendField(out, value);
+        }
+        out += "\r\n";
+        ++count;
+        if (out.size() >= kFlushAt) {
+            writeAll(fd, out.data(), out.size(), "the CSV file");
+            out.clear();
+        }
+    }
+    writeAll(fd, out.data(), out.size(), "the CSV file");
+    return count;
+}
+
+int exportCommand(const std::string& tableFile, const std::string& file)
+{
+    Table table(tableFile, false);
+    if (file.empty() || file == "-") {
+        exportCsv(table, 1);
+        return 0;
+    }
+    PrivateFile out(file);
+    const size_t count = exportCsv(table, out.fd());
+    out.commit();
+    std::fprintf(stderr, "exported %zu records to %s\n", count, file.c_str());
+    return 0;
+}
+
+int importCommand(const std::string& tableFile, const std::string& file)
+{
+    const std::string text = readWholeFile(file);
+    Table table(tableFile, true);
+    requireTextForms(table);
+    const std::string source = file == "-" ? std::string("standard input") : file;
+    auto failAt = [&](size_t line, size_t column, const std::string& columnName, const std::string& what) {
+        std::string where = source + ", line " + std::to_string(line);
+        if (column)
+            where += ", column " + std::to_string(column) + (columnName.empty() ? "" : " (" + columnName + ")");
+        throw ToolError(where + ": " + what + "; nothing was imported");
+    };
+
+    // The header names the table's fields, in any order; fields it leaves out stay blank.
+    csv::Reader reader(text);
+    csv::Row row;
+    std::vector<const Field*> columns;
+    try {
+        if (!reader.next(row))
+            failAt(1, 0, {}, "the file is empty; its first line must name the table's columns");
+        std::map<std::string, const Field*> byName;
+        for (const Field& f : table.fields())
+            byName[f.name] = &f;
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            const auto it = byName.find(row.values[i]);
+            if (it == byName.end()) {
+                std::string names;
+                for (const Field& f : table.fields())
+                    names += (names.empty() ? "" : ", ") + f.name;
+                failAt(row.line, i + 1, {}, "\"" + row.values[i] + "\" is no column of the table (its columns: " + names + ")");
+            }
+            for (const Field* seen : columns)
+                if (seen == it->second)
+                    failAt(row.line, i + 1, {}, "the column \"" + row.values[i] + "\" is named twice");
+            columns.push_back(it->second);
+        }
+
+        const CodePageText codePage(table.codePage());
+        std::vector<uint8_t> records;
+        std::vector<uint8_t> record(table.recordSize());
+        size_t count = 0;
+        while (reader.next(row)) {
+            if (row.values.size() != columns.size())
+                failAt(row.line, 0, {}, std::to_string(row.values.size()) + " values where the header names "
+                                            + std::to_string(columns.size()) + " columns");
+            require(ke_init_record(table.cursor(), record.data()));
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const std::string problem = putFieldText(*columns[i], row.values[i], record.data(), codePage);
+                if (!problem.empty())
+                    failAt(row.lines[i], i + 1, columns[i]->name, problem);
+            }
+            records.insert(records.end(), record.begin(), record.end());
+            ++count;
+        }
+        // One change: every record reaches the table, or none does.
+        const ke_result stored = ke_append_records(table.cursor(), records.data(), count);
+        if (stored != KE_OK)
+            throw ToolError(engineError(stored) + "; nothing was imported");
+        std::string path;
+        table.info(&path);
+        std::printf("imported %zu records into %s\n", count, path.c_str());
+    } catch (const csv::SyntaxError& e) {
+        failAt(e.line, e.column, e.column <= columns.size() ? columns[e.column - 1]->name : std::string(), e.what);
+    }
+    return 0;
+}
+
+} // namespace kt
