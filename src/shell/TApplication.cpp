@@ -50,7 +50,7 @@ void TApplication::prepareFontMapping() {
         return;
     const fs::path dir = exe.parent_path();
     for (const fs::path& candidate :
-         {dir / "kartoteka-fonts.conf", dir / ".." / "share" / "kartoteka" / "fonts.conf"}) {
+         {dir / "kartoteka-fonts.conf", dir / ".." / ".." / "share" / "kartoteka" / "fonts.conf"}) {
         if (fs::exists(candidate, ec)) {
             ::setenv("FONTCONFIG_FILE", fs::canonical(candidate, ec).c_str(), 1);
             return;

@@ -59,8 +59,9 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Points fontconfig at the program's font mapping (resources/fonts.conf,
-    // installed next to the program); runs before the toolkit starts.
+    // Points fontconfig at the program's font mapping (resources/fonts.conf:
+    // beside the program in the build, share/kartoteka/fonts.conf when
+    // installed, the program being in lib/kartoteka); runs before the toolkit starts.
     static void prepareFontMapping();
 
 protected:
