@@ -6,7 +6,7 @@
 #   lib/kartoteka/libkartoteka-engine.so   the engine from its own folder)
 #   share/kartoteka/fonts.conf       the font mapping (found as ../../share/kartoteka from the program)
 #   share/applications, share/icons/hicolor, share/metainfo, share/man (English and ru)
-#   share/doc/kartoteka              copyright and changelog
+#   share/doc/kartoteka              copyright and changelog (the package's name, lower-case)
 # scripts/package builds the package with CPack from a clean build.
 include(GNUInstallDirs)
 set(KARTOTEKA_PROGRAM_DIR lib/kartoteka)
@@ -52,7 +52,7 @@ install(FILES ${package_build}/man/kartoteka.1.gz ${package_build}/man/kartoteka
 install(FILES ${package_build}/man/ru/kartoteka.1.gz ${package_build}/man/ru/kartoteka-table.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/ru/man1)
 install(FILES ${package_sources}/copyright ${package_build}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kartoteka)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -60,16 +60,16 @@ set(CPACK_PACKAGE_NAME kartoteka)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Kartoteka developers <kartoteka@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "card index of a psychologist's clients, with questionnaires")
+# The long description; CPack puts the summary before it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "card index of a psychologist's clients, with questionnaires
- Kartoteka is a desktop program with a Russian user interface for a practising
- psychologist. It keeps a card index of clients (number, surname, first name,
- patronymic, age, marital status and number of children) in a Paradox-format
- table, so an existing card index can be used as it is, and offers two scored
- questionnaires.
- .
- The kartoteka-table command exports the card index to a spreadsheet (CSV),
- imports it back, makes verified backups and checks the table.")
+    "Kartoteka is a desktop program with a Russian user interface for a practising
+psychologist. It keeps a card index of clients (number, surname, first name,
+patronymic, age, marital status and number of children) in a Paradox-format
+table, so an existing card index can be used as it is, and offers two scored
+questionnaires.
+
+The kartoteka-table command exports the card index to a spreadsheet (CSV),
+imports it back, makes verified backups and checks the table.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -80,6 +80,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, fonts-liberation2, fonts-ebgaramon
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
+# The engine plugin lies outside the linker's paths: no ldconfig calls.
+set(CPACK_DEBIAN_GENERATE_POSTINST OFF)
+set(CPACK_DEBIAN_GENERATE_POSTRM OFF)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/dist)
 include(CPack)
