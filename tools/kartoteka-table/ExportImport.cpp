@@ -5,6 +5,7 @@
 #include "PrivateFile.h"
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace kt {
@@ -42,6 +43,13 @@ size_t exportCsv(Table& table, int fd)
         for (const Field& f : table.fields()) {
             if (f.number > 1)
                 out += ',';
+            const uint8_t* text = record.data() + f.offset;
+            if (f.type == KE_FIELD_ALPHA && !std::memchr(text, ',', f.size) && !std::memchr(text, '"', f.size)
+                && !std::memchr(text, '\n', f.size) && !std::memchr(text, '\r', f.size)) {
+                // The common case: text that needs no quotes goes straight to the output.
+                codePage.append(out, text, f.size);
+                continue;
+            }
             value.clear();
             appendFieldText(value, f, record.data(), codePage);
             csv::appendField(out, value);

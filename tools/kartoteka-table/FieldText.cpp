@@ -107,14 +107,14 @@ void appendDate(std::string& out, int64_t n)
 {
     int y, m, d;
     civilDate(n, y, m, d);
-    char buf[16];
+    char buf[48];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
     out += buf;
 }
 
 void appendTime(std::string& out, int64_t ms)
 {
-    char buf[16];
+    char buf[48];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
                   int(ms % 1000));
     out += buf;
@@ -235,8 +235,11 @@ CodePageText::CodePageText(uint16_t codePage) : codePage_(codePage)
         char text[8] = "";
         size_t length = 0;
         require(ke_native_to_unicode(codePage, &native, 1, text, sizeof text, &length));
-        utf8_[size_t(b)].assign(text, length);
-        defined_[size_t(b)] = utf8_[size_t(b)] != "\xEF\xBF\xBD"; // U+FFFD: no character of the page
+        if (length == 0 || length > 4)
+            throw ToolError("code page " + std::to_string(codePage) + " is not a single-byte code page");
+        std::memcpy(utf8_[size_t(b)].data(), text, length);
+        length_[size_t(b)] = uint8_t(length);
+        defined_[size_t(b)] = std::string_view(text, length) != "\xEF\xBF\xBD"; // U+FFFD: no character of the page
     }
 }
 
@@ -251,7 +254,7 @@ void CodePageText::append(std::string& out, const uint8_t* p, size_t n, int* und
         }
         if (undefined && *undefined < 0 && !defined_[p[i]])
             *undefined = p[i];
-        out += utf8_[p[i]];
+        out.append(utf8_[p[i]].data(), length_[p[i]]);
     }
 }
 

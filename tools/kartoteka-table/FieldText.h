@@ -23,7 +23,8 @@ public:
 
 private:
     uint16_t codePage_;
-    std::array<std::string, 256> utf8_;
+    std::array<std::array<char, 4>, 256> utf8_ {}; // a character of the page is 1 to 3 bytes of UTF-8
+    std::array<uint8_t, 256> length_ {};
     std::array<bool, 256> defined_ {};
 };
 
