@@ -46,11 +46,21 @@ std::string join(const std::string& dir, const std::string& name)
     return dir + "/" + name;
 }
 
+// A folder made for the card index is its owner's alone, whatever the umask:
+// the cards are clients' personal data. Existing folders are left as they are.
+bool makePrivateDirectory(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0700) != 0)
+        return false;
+    ::chmod(path.c_str(), 0700);
+    return true;
+}
+
 // mkdir -p: every missing directory of an absolute path.
 void makeDirectories(const std::string& path)
 {
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0777);
+        makePrivateDirectory(path.substr(0, slash));
         if (slash == std::string::npos)
             break;
     }
@@ -118,7 +128,7 @@ std::string PathResolver::resolveDirectory(const std::string& name, bool createM
             continue;
         }
         std::string entry = findEntryIgnoringCase(path, part);
-        if (entry.empty() && createMissing && ::mkdir(join(path, part).c_str(), 0777) == 0)
+        if (entry.empty() && createMissing && makePrivateDirectory(join(path, part)))
             entry = part;
         if (entry.empty() || !isDirectory(join(path, entry)))
             fail(KE_ERR_DIRECTORY_NOT_FOUND, name + " (" + join(path, part) + ")");

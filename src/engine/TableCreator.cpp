@@ -8,6 +8,7 @@
 #include "kartoteka_engine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -133,13 +134,15 @@ void createTable(const std::string& path, const NewTable& t)
     pos += t.sortOrderName.size() + 1;
     putLe16(&h[0x51], uint16_t(pos));
 
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // A new table is readable by its owner only; sharing it is the owner's choice.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         int err = errno;
         if (err == EEXIST)
             fail(KE_ERR_INVALID_PARAMETER, path + ": the file exists already", err);
         failIo("cannot create the table", path, err);
     }
+    ::fchmod(fd, 0600);
     size_t done = 0;
     while (done < h.size()) {
         ssize_t w = ::write(fd, h.data() + done, h.size() - done);

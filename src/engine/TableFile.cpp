@@ -548,9 +548,14 @@ void TableFile::commitTransaction()
     // 1. The journal, durable before the table is touched.
     {
         const std::vector<uint8_t> bytes = journal.serialize();
-        int jfd = ::open(m_journalPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, m_stat.st_mode & 0666);
+        // The journal holds the table's bytes: it grants exactly what the table
+        // grants (no more, whatever the umask or a stale journal's mode), so
+        // whoever may change a shared table can also roll a change of it back.
+        const mode_t journalMode = m_stat.st_mode & 0666;
+        int jfd = ::open(m_journalPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, journalMode);
         if (jfd < 0)
             failIo("cannot create the journal", m_journalPath, errno);
+        ::fchmod(jfd, journalMode);
         bool ok = writeAll(jfd, bytes.data(), bytes.size(), 0) && ::fdatasync(jfd) == 0;
         int err = errno;
         ::close(jfd);

@@ -1,5 +1,6 @@
 // backup and check: a verified copy of a table, and a full read of one.
 #include "Commands.h"
+#include "Privacy.h"
 #include "FieldText.h"
 #include "PrivateFile.h"
 
@@ -147,6 +148,7 @@ int checkCommand(const std::string& tableFile)
         Table table(tableFile, false);
         table.info(&path);
         found = examine(table, stdout);
+        reportReadableByOthers(path, stdout);
     } catch (const ToolError& e) {
         // A file that is not there or may not be read is no finding about the table.
         if (e.code != KE_ERR_CORRUPT_TABLE && e.code != KE_ERR_UNSUPPORTED_TABLE)

@@ -1,6 +1,7 @@
 // create, dump, info and prepare: making and looking at tables.
 #include "Commands.h"
 #include "FieldText.h"
+#include "Privacy.h"
 
 #include <cstdio>
 
@@ -80,6 +81,7 @@ int infoCommand(const std::string& file)
     std::printf("columns: %zu\n", table.fields().size());
     for (const Field& f : table.fields())
         std::printf("  %u\t%s\t%s\t%u\n", unsigned(f.number), f.name.c_str(), typeName(f.type), unsigned(f.size));
+    reportReadableByOthers(path, stdout);
     return 0;
 }
 
