@@ -113,7 +113,7 @@ ke_result ke_open_table(ke_database* db, const char* table_name, const char* dri
         ke::OpenOptions options;
         options.readOnly = mode == KE_OPEN_READ_ONLY || d.readOnly;
         options.exclusive = share == KE_SHARE_EXCLUSIVE;
-        options.havePasswords = !s.passwords.empty();
+        options.passwords.assign(s.passwords.begin(), s.passwords.end());
         auto c = std::make_unique<ke_cursor>();
         c->cursor = std::make_unique<ke::Cursor>(path, options);
         *out = c.get();

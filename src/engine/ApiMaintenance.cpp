@@ -3,6 +3,8 @@
 #include "kartoteka_engine.h"
 
 #include "ApiSession.h"
+#include "CodePage.h"
+#include "Scramble.h"
 #include "PathResolver.h"
 #include "TableCreator.h"
 
@@ -33,6 +35,7 @@ ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, 
         info->file_blocks = counters.fileBlocks;
         info->keyed = (h.fileType == ke::KeyedTable || h.keyFields) ? 1 : 0;
         info->write_protected = h.writeProtected ? 1 : 0;
+        info->password_protected = h.encrypted ? 1 : 0;
         if (path && capacity) {
             if (c.path().size() >= capacity)
                 fail(KE_ERR_BUFFER_TOO_SMALL, "the path needs " + std::to_string(c.path().size() + 1) + " bytes");
@@ -109,3 +112,20 @@ ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context,
 }
 
 } // extern "C"
+
+ke_result ke_set_table_password(ke_cursor* cursor, const char* new_password)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        const std::string typed = new_password ? new_password : "";
+        uint32_t key = 0;
+        if (!typed.empty()) {
+            const ke::CodePage* codePage = ke::CodePage::get(c.header().textCodePage());
+            const std::string bytes = codePage ? codePage->fromUtf8(typed) : typed;
+            key = ke::scramble::keyOf(bytes);
+            if (key == 0)
+                fail(KE_ERR_INVALID_PARAMETER, "a password has 1 to 255 characters");
+        }
+        c.storeUnderKey(key);
+    });
+}

@@ -1,6 +1,8 @@
 #include "Cursor.h"
 
+#include "CodePage.h"
 #include "EngineError.h"
+#include "Scramble.h"
 #include "Utf8.h"
 #include "kartoteka_engine.h"
 
@@ -65,15 +67,27 @@ bool isCompanionExtension(const std::string& extension)
     return false;
 }
 
+bool unlockProtected(TableFile& file, const std::vector<std::string>& passwords)
+{
+    // A password is typed as text; the table's key was made from its bytes in
+    // the table's code page. A password that gives another key is refused
+    // before any block is read, so a wrong one never shows garbage.
+    const CodePage* codePage = CodePage::get(file.header().textCodePage());
+    for (const std::string& typed : passwords) {
+        if (codePage && file.unlockWith(scramble::keyOf(codePage->fromUtf8(typed))))
+            return true;
+        if (file.unlockWith(scramble::keyOf(typed)))
+            return true;
+    }
+    return false;
+}
+
 Cursor::Cursor(const std::string& path, const OpenOptions& options)
     : m_file(path, !options.readOnly)
 {
     const TableHeader& h = m_file.header();
-    if (h.encrypted) {
-        if (!options.havePasswords)
-            fail(KE_ERR_INSUFFICIENT_RIGHTS, path + ": the table is password-protected");
-        fail(KE_ERR_CANNOT_DECRYPT, path);
-    }
+    if (h.encrypted && !unlockProtected(m_file, options.passwords))
+        fail(KE_ERR_INSUFFICIENT_RIGHTS, path + ": the table is password-protected");
     if (!options.readOnly) {
         if (h.fileType == KeyedTable || h.keyFields > 0)
             fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has a primary key");
@@ -86,6 +100,7 @@ Cursor::Cursor(const std::string& path, const OpenOptions& options)
             fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has index or validity files");
     }
     m_file.lockShare(options.exclusive);
+    m_exclusive = options.exclusive;
     m_seenGeneration = m_file.generation();
 }
 

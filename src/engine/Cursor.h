@@ -18,7 +18,7 @@ namespace ke {
 struct OpenOptions {
     bool readOnly = false;
     bool exclusive = false;
-    bool havePasswords = false;
+    std::vector<std::string> passwords; // the session's, as typed (UTF-8)
 };
 
 class Cursor {
@@ -55,6 +55,9 @@ public:
     TableCounters freshCounters();
     // Appends `count` records at the end in one change; the cursor stands on the last.
     void append(const uint8_t* records, size_t count);
+    // Every block stored again under a new key (0: unprotected); needs an
+    // exclusive, writable open.
+    void storeUnderKey(uint32_t key);
     uint64_t copyTo(const std::string& destination) { return m_file.copyTo(destination); }
     uint32_t check(const std::function<void(const std::string&)>& report) { return m_file.check(report); }
 
@@ -85,6 +88,7 @@ private:
     int m_seenCount = 0; // records in the cursor's block when last seen
     std::vector<uint8_t> m_current; // bytes of the record the cursor stands on
     uint64_t m_seenGeneration = 0;
+    bool m_exclusive = false;
     std::optional<Pos> m_insertionPoint;
     uint64_t m_insertionGeneration = 0;
     std::optional<uint64_t> m_lockHash;

@@ -40,4 +40,17 @@ void Cursor::append(const uint8_t* records, size_t count)
     m_insertionPoint.reset();
 }
 
+void Cursor::storeUnderKey(uint32_t key)
+{
+    if (readOnly())
+        fail(KE_ERR_TABLE_READ_ONLY, path());
+    if (!m_exclusive)
+        fail(KE_ERR_TABLE_IN_USE, path() + ": the password is changed only with the table opened exclusively");
+    if (key == header().key)
+        return;
+    TableFile::WriteScope scope(m_file);
+    m_file.changeKey(key);
+    scope.commit();
+}
+
 } // namespace ke

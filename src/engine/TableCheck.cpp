@@ -57,6 +57,7 @@ uint32_t TableFile::check(const std::function<void(const std::string&)>& report)
             problem("block " + num(n) + " cannot be read" + (got < 0 ? std::string(": ") + std::strerror(errno) : std::string()));
             continue;
         }
+        decode(uint16_t(n), buf.data());
         RawBlock& b = blocks[n];
         b.present = true;
         b.next = le16(buf.data() + blk::Next);

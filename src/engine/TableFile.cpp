@@ -397,6 +397,7 @@ void TableFile::endTransaction()
 {
     m_txn = false;
     m_images.clear();
+    m_newScrambler.reset();
 }
 
 const uint8_t* TableFile::rawBlock(uint16_t n)
@@ -427,9 +428,45 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
     std::vector<uint8_t> bytes(m_header.blockSize);
     if (!readAll(m_fd, bytes.data(), bytes.size(), offset))
         failIo("cannot read a block", m_path, errno ? errno : EIO);
+    decode(n, bytes.data());
     if (m_cache.size() >= kCacheBlocks)
         m_cache.clear();
     return m_cache.emplace(n, std::move(bytes)).first->second.data();
+}
+
+void TableFile::decode(uint16_t n, uint8_t* bytes)
+{
+    if (!m_header.encrypted)
+        return;
+    if (!m_scrambler)
+        fail(KE_ERR_INSUFFICIENT_RIGHTS, m_path + ": the table is password-protected");
+    m_scrambler->unscramble(bytes, m_header.blockSize, n);
+}
+
+const scramble::BlockScrambler* TableFile::scrambler() const
+{
+    if (m_newScrambler)
+        return m_newScrambler->active() ? m_newScrambler.get() : nullptr;
+    return m_scrambler.get();
+}
+
+bool TableFile::unlockWith(uint32_t key)
+{
+    if (!m_header.encrypted || key != m_header.key)
+        return false;
+    if (!m_scrambler)
+        m_scrambler = std::make_unique<scramble::BlockScrambler>(key);
+    return true;
+}
+
+void TableFile::changeKey(uint32_t key)
+{
+    if (!m_txn)
+        fail(KE_ERR_INVALID_PARAMETER, m_path + ": a key change outside a change");
+    // Every block is stored again, free ones too: the whole file moves to the new key.
+    for (uint32_t n = 1; n <= m_header.counters.fileBlocks; ++n)
+        writableBlock(uint16_t(n));
+    m_newScrambler = std::make_unique<scramble::BlockScrambler>(key);
 }
 
 BlockView TableFile::block(uint16_t n)
@@ -476,6 +513,9 @@ uint8_t* TableFile::writableBlock(uint16_t n)
     Image im;
     im.bytes.assign(raw, raw + m_header.blockSize);
     im.original = im.bytes;
+    // The journal keeps the bytes as they stand in the file.
+    if (m_scrambler)
+        m_scrambler->scramble(im.original.data(), im.original.size(), n);
     return m_images.emplace(n, std::move(im)).first->second.bytes.data();
 }
 
@@ -530,9 +570,26 @@ void TableFile::commitTransaction()
     const bool shrink = c.fileBlocks < m_header.counters.fileBlocks;
     const uint64_t newSize = shrink ? blocksEnd : std::max(oldSize, blocksEnd);
 
+    // A key change also rewrites where the header keeps the key.
+    std::vector<uint8_t> keyBytes, oldKeyBytes;
+    if (m_newScrambler) {
+        const uint32_t key = m_newScrambler->key();
+        if (m_header.keyOffset == hdr::Encryption2) {
+            putLe32(&fixed[hdr::Encryption1], hdr::KeyInDataHeader);
+            keyBytes = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24)};
+            oldKeyBytes.resize(4);
+            if (!readAll(m_fd, oldKeyBytes.data(), 4, hdr::Encryption2))
+                failIo("cannot read the table", m_path, errno ? errno : EIO);
+        } else {
+            putLe32(&fixed[hdr::Encryption1], key);
+        }
+    }
+
     JournalImage journal;
     journal.originalSize = oldSize;
     journal.entries.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end())});
+    if (!oldKeyBytes.empty())
+        journal.entries.push_back({hdr::Encryption2, oldKeyBytes});
     for (const auto& [n, im] : m_images)
         if (!im.original.empty())
             journal.entries.push_back({m_header.blockOffset(n), im.original});
@@ -577,9 +634,20 @@ void TableFile::commitTransaction()
         }
         failIo(what, m_path, err);
     };
-    for (const auto& [n, im] : m_images)
-        if (!writeAll(m_fd, im.bytes.data(), im.bytes.size(), m_header.blockOffset(n)))
+    const scramble::BlockScrambler* storing = scrambler();
+    std::vector<uint8_t> stored;
+    for (const auto& [n, im] : m_images) {
+        const uint8_t* bytes = im.bytes.data();
+        if (storing) {
+            stored = im.bytes;
+            storing->scramble(stored.data(), stored.size(), n);
+            bytes = stored.data();
+        }
+        if (!writeAll(m_fd, bytes, im.bytes.size(), m_header.blockOffset(n)))
             undo(errno, "cannot write the table");
+    }
+    if (!keyBytes.empty() && !writeAll(m_fd, keyBytes.data(), keyBytes.size(), hdr::Encryption2))
+        undo(errno, "cannot write the table");
     if (!writeAll(m_fd, fixed.data(), fixed.size(), 0))
         undo(errno, "cannot write the table");
     if (newSize < oldSize && ::ftruncate(m_fd, off_t(newSize)) != 0)
@@ -594,6 +662,12 @@ void TableFile::commitTransaction()
 
     m_fixed = fixed;
     m_header.counters = c;
+    if (m_newScrambler) {
+        m_header.key = m_newScrambler->key();
+        m_header.encrypted = m_header.key != 0;
+        m_scrambler = m_header.encrypted ? std::move(m_newScrambler) : nullptr;
+        m_newScrambler.reset();
+    }
     ::fstat(m_fd, &m_stat);
     m_cache.clear();
     ++m_generation;

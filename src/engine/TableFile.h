@@ -12,6 +12,7 @@
 
 #include "BlockView.h"
 #include "Journal.h"
+#include "Scramble.h"
 #include "TableHeader.h"
 
 #include <sys/stat.h>
@@ -41,6 +42,13 @@ public:
     const TableCounters& counters() const { return m_txn ? m_txnCounters : m_header.counters; }
     // Changes whenever the file was found changed (by anyone, this object included).
     uint64_t generation() const { return m_generation; }
+
+    // A password-protected table: blocks can be read once the key of one of the
+    // passwords is given. False (nothing changes) when it is not the table's key.
+    bool unlockWith(uint32_t key);
+    // Inside a WriteScope on a table locked exclusively: stores every block
+    // again under a new key (0: unprotected) as one change.
+    void changeKey(uint32_t key);
 
     // Takes the share lock for the life of this object; throws KE_ERR_TABLE_IN_USE.
     void lockShare(bool exclusive);
@@ -109,6 +117,9 @@ private:
     void endTransaction();
     void syncDirectory();
     const uint8_t* rawBlock(uint16_t n);
+    // Turns block n as read from the file into its plain bytes (protected tables).
+    void decode(uint16_t n, uint8_t* bytes);
+    const scramble::BlockScrambler* scrambler() const;
     void setLock(uint64_t offset, short type, bool wait, const char* what);
     bool trySetLock(uint64_t offset, short type);
 
@@ -127,6 +138,8 @@ private:
     bool m_readLocked = false; // inside a ReadScope: holding the shared lock
     TableCounters m_txnCounters;
     std::map<uint16_t, Image> m_images;
+    std::unique_ptr<scramble::BlockScrambler> m_scrambler; // the table's key, once given
+    std::unique_ptr<scramble::BlockScrambler> m_newScrambler; // a key change in progress
 };
 
 } // namespace ke

@@ -96,12 +96,14 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
         corrupt(path, "invalid header size");
     if (length < h.headerSize)
         corrupt(path, "the header is truncated");
-    if (newLayout) {
-        h.encrypted = le32(d + hdr::Encryption2) != 0;
+    // The key: Encryption1, unless that holds the marker that sends a reader
+    // to Encryption2 (level 4 and later; there a 0 also means "look there").
+    const uint32_t e1 = le32(d + hdr::Encryption1);
+    h.keyOffset = newLayout && (e1 == hdr::KeyInDataHeader || e1 == 0) ? hdr::Encryption2 : hdr::Encryption1;
+    h.key = le32(d + h.keyOffset);
+    h.encrypted = h.key != 0;
+    if (newLayout)
         h.codePage = le16(d + hdr::CodePage);
-    } else {
-        h.encrypted = le32(d + hdr::Encryption1) != 0;
-    }
 
     const uint16_t numFields = le16(d + hdr::NumFields);
     if (numFields == 0)

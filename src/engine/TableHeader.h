@@ -25,6 +25,8 @@ constexpr size_t RecordSize = 0x00, HeaderSize = 0x02, FileType = 0x04, MaxTable
                  CodePage = 0x6A;
 // The part of the header that holds every counter a change updates.
 constexpr size_t MutablePart = 0x58;
+// Level 4 and later keep this marker in Encryption1 and the key in Encryption2.
+constexpr uint32_t KeyInDataHeader = 0xFF00FF00u;
 } // namespace hdr
 
 enum FileType : uint8_t { KeyedTable = 0, PrimaryIndex = 1, UnkeyedTable = 2 };
@@ -50,6 +52,8 @@ struct TableHeader {
     bool writeProtected = false;
     bool referentialIntegrity = false;
     bool encrypted = false;
+    uint32_t key = 0;       // of a password-protected table; 0 when not protected
+    size_t keyOffset = 0;   // where the key is stored in the header
     uint16_t codePage = 0; // as stored; 0 for level 3
     std::string sortOrderName;
     std::vector<FieldInfo> fields;

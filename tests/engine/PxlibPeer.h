@@ -9,6 +9,9 @@ extern "C" {
 
 #include <QtGlobal>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace enginetest {
 
 inline int g_pxErrors = 0;
@@ -54,5 +57,41 @@ inline std::vector<Row> readWithPxlib(const std::string& path, uint16_t codePage
     return rows;
 }
 
+// A client table made by pxlib's create and put-record; protected by the
+// password (bytes in the code page) when one is given.
+inline void createWithPxlib(const std::string& path, uint16_t codePage, const std::vector<Row>& rows,
+                            const char* password = nullptr)
+{
+    const ke::NewTable layout = ke::clientTableLayout();
+    const ke::CodePage* cp = ke::CodePage::get(codePage);
+    pxdoc_t* doc = PX_new2(pxError, nullptr, nullptr, nullptr);
+    auto* fields = static_cast<pxfield_t*>(std::calloc(layout.fields.size(), sizeof(pxfield_t)));
+    std::vector<int> sizes;
+    for (size_t i = 0; i < layout.fields.size(); ++i) {
+        fields[i].px_fname = strdup(cp->fromUtf8(layout.fields[i].name).c_str());
+        fields[i].px_ftype = pxfAlpha;
+        fields[i].px_flen = layout.fields[i].size;
+        sizes.push_back(layout.fields[i].size);
+    }
+    if (PX_create_file(doc, fields, int(layout.fields.size()), path.c_str(), pxfFileTypNonIndexDB) < 0)
+        qFatal("pxlib cannot create %s", path.c_str());
+    PX_set_value(doc, "codepage", float(codePage));
+    if (password)
+        PX_set_parameter(doc, "password", password);
+    std::vector<char> data(170);
+    for (const Row& row : rows) {
+        std::fill(data.begin(), data.end(), 0);
+        int offset = 0;
+        for (size_t f = 0; f < sizes.size(); ++f) {
+            const std::string native = f < row.size() ? cp->fromUtf8(row[f]) : std::string();
+            std::memcpy(data.data() + offset, native.data(), std::min<size_t>(native.size(), size_t(sizes[f])));
+            offset += sizes[f];
+        }
+        if (PX_put_record(doc, data.data()) < 0)
+            qFatal("pxlib cannot put a record");
+    }
+    PX_close(doc);
+    PX_delete(doc);
+}
 
 } // namespace enginetest

@@ -138,7 +138,7 @@ private slots:
         std::vector<uint8_t> blank(h.recordSize, 0);
         append(c, {});
 
-        ke::Cursor rd(path.toStdString(), ke::OpenOptions{true, false, false});
+        ke::Cursor rd(path.toStdString(), ke::OpenOptions{true, false, {}});
         std::vector<uint8_t> got(h.recordSize);
         rd.setToBegin();
         rd.next(false, got.data());
@@ -345,7 +345,7 @@ private slots:
             writeFile(companion + kind, "x");
         }
         QCOMPARE(errorOf([&] { ke::Cursor c(path.toStdString(), {}); }), KE_ERR_TABLE_READ_ONLY);
-        ke::Cursor ro(path.toStdString(), ke::OpenOptions{true, false, false});
+        ke::Cursor ro(path.toStdString(), ke::OpenOptions{true, false, {}});
         QVERIFY(ro.readOnly());
         std::vector<uint8_t> buf(ro.header().recordSize);
         ro.setToBegin();
@@ -372,15 +372,14 @@ private slots:
                  KE_ERR_INSUFFICIENT_RIGHTS);
         QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_ONLY, KE_SHARE_SHARED, &c),
                  KE_ERR_INSUFFICIENT_RIGHTS);
+        // A password that makes another key is refused before anything is read.
+        QCOMPARE(ke_add_password("Secret"), KE_OK);
+        QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c),
+                 KE_ERR_INSUFFICIENT_RIGHTS);
         QCOMPARE(ke_add_password("secret"), KE_OK);
-        QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c),
-                 KE_ERR_CANNOT_DECRYPT);
-        char text[256];
-        ke_error_text(KE_ERR_CANNOT_DECRYPT, text, sizeof text);
-        QVERIFY(QString(text).contains("password-protected"));
-        QCOMPARE(ke_drop_password("other"), KE_OK);
-        QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c),
-                 KE_ERR_CANNOT_DECRYPT);
+        QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c), KE_OK);
+        QCOMPARE(ke_close_cursor(c), KE_OK);
+        c = nullptr;
         QCOMPARE(ke_drop_password(nullptr), KE_OK);
         QCOMPARE(ke_open_table(db, "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, &c),
                  KE_ERR_INSUFFICIENT_RIGHTS);
@@ -435,7 +434,7 @@ private slots:
         // Opening and reading every record forwards and backwards ends in an
         // error (or, for damage the reader never meets, normally) without a crash.
         uint16_t result = errorOf([&] {
-            ke::Cursor c(path.toStdString(), ke::OpenOptions{true, false, false});
+            ke::Cursor c(path.toStdString(), ke::OpenOptions{true, false, {}});
             std::vector<uint8_t> buf(c.header().recordSize);
             c.setToBegin();
             for (int i = 0; i < 1000; ++i)
@@ -443,7 +442,7 @@ private slots:
         });
         if (result == KE_ERR_EOF) {
             result = errorOf([&] {
-                ke::Cursor c(path.toStdString(), ke::OpenOptions{true, false, false});
+                ke::Cursor c(path.toStdString(), ke::OpenOptions{true, false, {}});
                 std::vector<uint8_t> buf(c.header().recordSize);
                 c.setToEnd();
                 for (int i = 0; i < 1000; ++i)

@@ -176,6 +176,7 @@ typedef struct {
     uint16_t file_blocks;   /* blocks in the file */
     uint8_t keyed;          /* the table has a primary key */
     uint8_t write_protected;
+    uint8_t password_protected; /* the blocks are scrambled with a password's key */
 } ke_table_info;
 
 /* Facts of the cursor's table as it is now; path (may be NULL) gets the host
@@ -206,6 +207,12 @@ typedef void (*ke_problem_sink)(void* context, const char* problem);
  * counters, the chain of record blocks in both directions and the list of free
  * blocks. Each problem goes to sink; *problems gets their number (0: sound). */
 KE_API ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context, uint32_t* problems);
+/* Stores the whole table again under a new password (UTF-8, turned into the
+ * table's code page; NULL or "" removes the protection), as one change: every
+ * block or none. The cursor must be writable and opened with KE_SHARE_EXCLUSIVE,
+ * so that no other user has the table open. The password does not keep the
+ * data secret from anyone who has the file: the key is stored in it. */
+KE_API ke_result ke_set_table_password(ke_cursor* cursor, const char* new_password);
 
 #ifdef __cplusplus
 }
