@@ -315,7 +315,9 @@ ke_result ke_release_record_lock(ke_cursor* cursor)
 ke_result ke_add_password(const char* password)
 {
     return guardedCall(true, [&](Session& s) {
-        if (!password || !*password || std::strlen(password) > 255)
+        // Up to 255 characters, in UTF-8 up to four bytes each; a table's key
+        // is made from the password's bytes in the table's code page.
+        if (!password || !*password || std::strlen(password) > 4 * 255)
             fail(KE_ERR_INVALID_PARAMETER, "a password has 1 to 255 characters");
         s.passwords.insert(password);
     });

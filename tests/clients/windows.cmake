@@ -6,3 +6,13 @@ foreach(unit TForm3 TForm4)
     LABELS clients windows)
   add_dependencies(test_windows_${unit} kartoteka_engine)
 endforeach()
+
+# A card index protected by a password, made by pxlib.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PXLIB REQUIRED IMPORTED_TARGET pxlib)
+kartoteka_add_test(NAME test_windows_protected_card_index
+  SOURCES test_ProtectedCardIndex.cpp ClientWindowTestSupport.h
+  LIBS kartoteka_cursor_test_support PkgConfig::PXLIB
+  LABELS clients windows)
+target_include_directories(test_windows_protected_card_index PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine)
+add_dependencies(test_windows_protected_card_index kartoteka_engine)

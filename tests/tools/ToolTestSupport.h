@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tooltest {
 
@@ -26,6 +27,9 @@ inline Result runTool(const QStringList& args, const QByteArray& input = {},
 {
     QProcess p;
     p.setProcessEnvironment(env);
+    // No controlling terminal: a tool that would ask for a password must not
+    // wait on the terminal of whoever runs the tests.
+    p.setChildProcessModifier([] { ::setsid(); });
     p.start(toolPath(), args);
     p.waitForStarted();
     if (!input.isEmpty())

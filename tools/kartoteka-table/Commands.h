@@ -23,6 +23,10 @@ int exportCommand(const std::string& table, const std::string& file);
 int importCommand(const std::string& table, const std::string& file);
 int backupCommand(const std::string& table, const std::string& destination);
 int checkCommand(const std::string& table);
+int protectCommand(const std::string& table);
+int unprotectCommand(const std::string& table);
+// create with the password given (or asked): the new card index is protected from the start.
+int createProtectedCommand(const std::string& table);
 
 // The records of an open table as CSV, written to the descriptor; the number of records.
 size_t exportCsv(Table& table, int fd);

@@ -1,5 +1,7 @@
 #include "Engine.h"
 
+#include "Password.h"
+
 #include <cstring>
 
 namespace kt {
@@ -47,12 +49,31 @@ void splitPath(const std::string& file, std::string& folder, std::string& name)
     name = file.substr(cut + 1);
 }
 
-Table::Table(const std::string& file, bool writable)
+Table::Table(const std::string& file, bool writable, bool exclusive)
 {
     // The standard database is the current folder; the name may carry its own folder.
     require(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db_));
-    const ke_result opened = ke_open_table(db_, file.c_str(), "PARADOX", nullptr, 0,
-                                           writable ? KE_OPEN_READ_WRITE : KE_OPEN_READ_ONLY, KE_SHARE_SHARED, &cursor_);
+    auto open = [&] {
+        return ke_open_table(db_, file.c_str(), "PARADOX", nullptr, 0, writable ? KE_OPEN_READ_WRITE : KE_OPEN_READ_ONLY,
+                             exclusive ? KE_SHARE_EXCLUSIVE : KE_SHARE_SHARED, &cursor_);
+    };
+    ke_result opened = open();
+    // A protected table: the given password was already tried; ask a few times.
+    for (int tries = 0; opened == KE_ERR_INSUFFICIENT_RIGHTS && tries < 3; ++tries) {
+        if (givenPassword()) {
+            ke_close_database(db_);
+            throw ToolError(file + ": the password given does not open this table", opened);
+        }
+        const std::optional<std::string> typed = askOnTerminal("Password for " + file + ": ");
+        if (!typed || typed->empty())
+            break;
+        if (ke_add_password(typed->c_str()) == KE_OK)
+            opened = open();
+    }
+    if (opened == KE_ERR_INSUFFICIENT_RIGHTS) {
+        ke_close_database(db_);
+        throw ToolError(file + ": the table is password-protected; give its password with --password PW", opened);
+    }
     if (opened != KE_OK) {
         const std::string message = engineError(opened);
         ke_close_database(db_);

@@ -43,7 +43,9 @@ struct Field {
 class Table {
 public:
     // file: a host path ("cards/data.DB") or one with a drive letter ("E:\\dir\\data.DB").
-    Table(const std::string& file, bool writable);
+    // A protected table opens with the password given on the command line, or
+    // one asked on the terminal. Exclusive: no other user may have it open.
+    Table(const std::string& file, bool writable, bool exclusive = false);
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;

@@ -78,6 +78,7 @@ int infoCommand(const std::string& file)
     std::printf("blocks: %u in use, %u in the file\n", unsigned(facts.used_blocks), unsigned(facts.file_blocks));
     std::printf("keyed: %s\n", facts.keyed ? "yes" : "no");
     std::printf("write-protected: %s\n", facts.write_protected ? "yes" : "no");
+    std::printf("password-protected: %s\n", facts.password_protected ? "yes" : "no");
     std::printf("columns: %zu\n", table.fields().size());
     for (const Field& f : table.fields())
         std::printf("  %u\t%s\t%s\t%u\n", unsigned(f.number), f.name.c_str(), typeName(f.type), unsigned(f.size));
@@ -100,6 +101,11 @@ int prepareCommand(const std::string& folder, const std::string& table)
     require(r);
     ke_cursor* cursor = nullptr;
     r = ke_open_table(db, table.c_str(), "PARADOX", nullptr, 0, KE_OPEN_READ_ONLY, KE_SHARE_SHARED, &cursor);
+    if (r == KE_ERR_INSUFFICIENT_RIGHTS) {
+        // A protected card index is there; the program asks for its password.
+        std::printf("found %s (password-protected)\n", table.c_str());
+        return 0;
+    }
     const bool found = r == KE_OK;
     if (r == KE_ERR_TABLE_NOT_FOUND) {
         const std::vector<ke_field_desc> descs = fieldDescriptions(clientTableFields());

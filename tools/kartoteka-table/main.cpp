@@ -1,6 +1,7 @@
 // kartoteka-table: the card index's maintenance tool. It uses the table engine
 // through its public interface only, as any other program could.
 #include "Commands.h"
+#include "Password.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,8 +53,19 @@ const std::vector<Command>& commands()
          [](const auto& a) { return kt::dumpCommand(a[0]); }},
         {"create", "TABLE", 1, 1,
          "Creates a new, empty client card index (seven text columns, code page 1251).\n"
-         "An existing file is never overwritten.\n",
-         [](const auto& a) { return kt::createCommand(a[0]); }},
+         "An existing file is never overwritten. With --password PW it is protected\n"
+         "from the start.\n",
+         [](const auto& a) { return kt::givenPassword() ? kt::createProtectedCommand(a[0]) : kt::createCommand(a[0]); }},
+        {"protect", "TABLE", 1, 1,
+         "Stores the table again under a password (--password PW, or asked twice on the\n"
+         "terminal), all or nothing, while no one else has it open. The key is kept in\n"
+         "the file: this keeps out a casual reader only. Keeping client data safe needs\n"
+         "file permissions and disk encryption.\n",
+         [](const auto& a) { return kt::protectCommand(a[0]); }},
+        {"unprotect", "TABLE", 1, 1,
+         "Stores a protected table again without its password (given with --password PW\n"
+         "or asked), all or nothing, while no one else has it open.\n",
+         [](const auto& a) { return kt::unprotectCommand(a[0]); }},
         {"prepare", "FOLDER TABLE", 2, 2,
          "Finds the table the program would open (drive letters through the engine's\n"
          "drive map, names in any case) and, when there is none, creates the folders\n"
@@ -68,10 +80,12 @@ void printUsage(FILE* out)
 {
     std::fprintf(out, "usage: kartoteka-table COMMAND ARGUMENTS  (kartoteka-table COMMAND --help for more)\n\n");
     for (const Command& c : commands())
-        std::fprintf(out, "  %-8s %s\n", c.name, c.arguments);
+        std::fprintf(out, "  %-10s %s\n", c.name, c.arguments);
     std::fprintf(out,
                  "\nTABLE is a table file (data.DB), given as a path or with a drive letter of the\n"
-                 "engine's drive map ('E:\\ЗУРБЕЛИН\\proga\\data.DB').\n");
+                 "engine's drive map ('E:\\ЗУРБЕЛИН\\proga\\data.DB').\n"
+                 "--password PW opens a password-protected table (without it, the password is\n"
+                 "asked on the terminal).\n");
 }
 
 } // namespace
@@ -92,7 +106,20 @@ int main(int argc, char** argv)
         printUsage(stderr);
         return 2;
     }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // --password PW (or --password=PW) anywhere after the command.
+    std::vector<std::string> rest;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--password" || args[i].rfind("--password=", 0) == 0) {
+            const bool joined = args[i] != "--password";
+            if (!joined && i + 1 == args.size()) {
+                std::fprintf(stderr, "kartoteka-table: --password needs a value\n");
+                return 2;
+            }
+            kt::setGivenPassword(joined ? args[i].substr(11) : args[++i]);
+            continue;
+        }
+        rest.push_back(args[i]);
+    }
     if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
         std::printf("usage: kartoteka-table %s %s\n\n%s", command->name, command->arguments, command->help);
         return 0;
@@ -103,6 +130,11 @@ int main(int argc, char** argv)
     }
     try {
         kt::EngineSession engine;
+        if (const auto& password = kt::givenPassword()) {
+            if (password->empty())
+                throw kt::ToolError("--password needs a value");
+            kt::require(ke_add_password(password->c_str()));
+        }
         const int status = command->run(rest);
         if (std::fflush(stdout) != 0) {
             std::fprintf(stderr, "kartoteka-table: cannot write the output: %s\n", std::strerror(errno));

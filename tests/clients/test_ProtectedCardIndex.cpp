@@ -1,0 +1,84 @@
+// A card index protected by a password (made by pxlib, an independent writer):
+// the client window asks for the password until the right one is given, shows
+// the cards, and an edit stored there is read back by pxlib from the file,
+// which stays protected under the same key.
+#include "ClientWindowTestSupport.h"
+#include "PxlibPeer.h"
+#include "TForm3.h"
+#include "TSession.h"
+#include "TTable.h"
+#include "TestSupport.h"
+
+#include <QFile>
+
+using namespace ClientWindowTest;
+using CursorTest::TestTable;
+
+namespace {
+
+uint32_t storedKey(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray d = f.read(0x60);
+    auto le32 = [&](int o) {
+        return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8 | uint32_t(uint8_t(d[o + 2])) << 16 |
+               uint32_t(uint8_t(d[o + 3])) << 24;
+    };
+    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
+}
+
+std::vector<enginetest::Row> rowsOf(const QList<QStringList>& records) {
+    std::vector<enginetest::Row> rows;
+    for (const QStringList& r : records) {
+        enginetest::Row row;
+        for (const QString& v : r)
+            row.push_back(v.toStdString());
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestProtectedCardIndex : public QObject {
+    Q_OBJECT
+private slots:
+    void opensAfterThePasswordAndStoresProtected() {
+        TestTable table(TestTable::Real);
+        const std::string file = QFile::encodeName(table.tableFile()).toStdString();
+        QVERIFY(QFile::remove(table.tableFile()));
+        enginetest::createWithPxlib(file, 1251, rowsOf(threeClients()), "secret");
+        QCOMPARE(storedKey(table.tableFile()), 0x6E25449Au);
+
+        // The dialog comes again after a wrong password, as often as needed.
+        QStringList typed{QStringLiteral("Secret"), QStringLiteral("secret")};
+        int asked = 0;
+        TSession::Default().setPasswordPrompt([&] {
+            TSession::Default().AddPassword(typed.value(asked++));
+            return true;
+        });
+        TForm3 f;
+        f.FormCreate();
+        QCOMPARE(asked, 2);
+        QVERIFY(f.Table1->Active());
+        QCOMPARE(boxTexts(f), threeClients()[0]);
+
+        f.EditDBEdit2->setFocus();
+        QTest::keyClick(f.EditDBEdit2, Qt::Key_End);
+        TestSupport::typeText(f.EditDBEdit2, QStringLiteral("а"));
+        click(f.DBNavigator, nbNext);
+        QCOMPARE(boxTexts(f), threeClients()[1]);
+
+        QList<QStringList> expected = threeClients();
+        expected[0][1] = QStringLiteral("Петрова");
+        QCOMPARE(enginetest::describe(enginetest::readWithPxlib(file, 1251)),
+                 enginetest::describe(rowsOf(expected)));
+        QCOMPARE(enginetest::g_pxErrors, 0);
+        QCOMPARE(storedKey(table.tableFile()), 0x6E25449Au);
+        TSession::Default().setPasswordPrompt({});
+    }
+};
+
+KARTOTEKA_TEST_MAIN(TestProtectedCardIndex)
+#include "test_ProtectedCardIndex.moc"

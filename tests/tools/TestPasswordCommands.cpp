@@ -1,0 +1,119 @@
+// kartoteka-table on password-protected card indexes: made protected, opened
+// with --password or a password typed on a terminal (never echoed), refused
+// with a wrong one, and protected or unprotected all or nothing, never while
+// another user has the table open. pxlib reads every result.
+#include "PxlibPeer.h"
+#include "ToolTestSupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tooltest;
+
+namespace {
+
+uint32_t storedKey(const QString& path)
+{
+    const QByteArray d = fileBytes(path).left(0x60);
+    if (d.size() < 0x60)
+        return 0;
+    auto le32 = [&](int o) { return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8
+                                    | uint32_t(uint8_t(d[o + 2])) << 16 | uint32_t(uint8_t(d[o + 3])) << 24; };
+    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
+}
+
+// The tool on a terminal of its own (through script(1)); the password is typed
+// only once the prompt shows, as a person would.
+Result runOnTerminal(const QStringList& args, const QByteArray& typed)
+{
+    QStringList quoted;
+    for (const QString& a : QStringList(toolPath()) + args)
+        quoted << "'" + QString(a).replace("'", "'\\''") + "'";
+    QProcess p;
+    p.start("script", {"-qec", quoted.join(' '), "/dev/null"});
+    if (!p.waitForStarted())
+        return {-2, {}, "script(1) cannot be started", {}};
+    QByteArray seen;
+    while (!seen.contains("Password for") && p.waitForReadyRead(20000))
+        seen += p.readAllStandardOutput();
+    p.write(typed);
+    p.waitForFinished(60000);
+    seen += p.readAllStandardOutput();
+    return {p.exitCode(), QString::fromUtf8(seen), QString::fromUtf8(p.readAllStandardError()), seen};
+}
+
+std::vector<enginetest::Row> cards()
+{
+    return {{"1", "Иванова", "Анна", "Петровна", "34", "замужем", "2"}, {"2", "Петров", "Иван", "", "41", "женат", "0"}};
+}
+
+} // namespace
+
+class TestPasswordCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void protectedCardIndexFromStartToFinish()
+    {
+        QTemporaryDir dir;
+        const QString table = dir.path() + "/data.DB";
+        QCOMPARE(runTool({"create", "--password", "secret", table}).code, 0);
+        QCOMPARE(storedKey(table), 0x6E25449Au);
+        const QByteArray csv = "Клиент №,Фамилия,Имя,Отчество,Возраст,Семейное положение,Количество детей\n"
+                               "1,Иванова,Анна,Петровна,34,замужем,2\n2,Петров,Иван,,41,женат,0\n";
+        const Result refused = runTool({"import", table, "-"}, csv);
+        QCOMPARE(refused.code, 1);
+        QCOMPARE(refused.err, "kartoteka-table: " + table + ": the table is password-protected; give its password with --password PW\n");
+        QCOMPARE(runTool({"import", "--password=secret", table, "-"}, csv).code, 0);
+        enginetest::g_pxErrors = 0;
+        QCOMPARE(enginetest::describe(enginetest::readWithPxlib(table.toStdString(), 1251)), enginetest::describe(cards()));
+        QCOMPARE(enginetest::g_pxErrors, 0);
+        QVERIFY(!fileBytes(table).contains(QByteArray("\xC8\xE2\xE0\xED\xEE\xE2\xE0", 7))); // "Иванова" in 1251
+
+        const Result wrong = runTool({"export", "--password", "Secret", table});
+        QCOMPARE(wrong.code, 1);
+        QVERIFY2(wrong.err.contains("the password given does not open this table"), qPrintable(wrong.err));
+        QVERIFY(wrong.out.isEmpty());
+
+        // Typed on the terminal: read without echo, and the table opens.
+        const Result typed = runOnTerminal({"dump", table}, "secret\n");
+        QCOMPARE(typed.code, 0);
+        QVERIFY2(typed.out.contains("1\tИванова\tАнна") && !typed.out.contains("secret"), qPrintable(typed.out));
+
+        // Never while another user has the table open: nothing changes.
+        const QByteArray before = fileBytes(table);
+        {
+            ke::OpenOptions o;
+            o.passwords = {"secret"};
+            ke::Cursor program(table.toStdString(), o);
+            const Result busy = runTool({"unprotect", "--password", "secret", table});
+            QCOMPARE(busy.code, 1);
+            QVERIFY2(busy.err.contains("close the program"), qPrintable(busy.err));
+        }
+        QCOMPARE(fileBytes(table), before);
+
+        const Result open = runTool({"unprotect", "--password", "secret", table});
+        QCOMPARE(open.out, "unprotected " + table + "\n");
+        QCOMPARE(storedKey(table), 0u);
+        QVERIFY(fileBytes(table).contains(QByteArray("\xC8\xE2\xE0\xED\xEE\xE2\xE0", 7)));
+        QCOMPARE(runTool({"info", table}).out.contains("password-protected: no\n"), true);
+
+        // A Cyrillic password goes through the table's code page.
+        QCOMPARE(runTool({"protect", "--password", "пароль", table}).code, 0);
+        QCOMPARE(storedKey(table), 0x70D89157u);
+        QCOMPARE(runTool({"protect", "--password", "другой", table}).code, 1); // one password at a time
+        QCOMPARE(storedKey(table), 0x70D89157u);
+        const QString copies = dir.path() + "/copies";
+        QCOMPARE(runTool({"backup", "--password", "пароль", table, copies}).code, 0);
+        QCOMPARE(storedKey(copies + "/data.DB"), 0x70D89157u);
+        const Result sound = runTool({"check", "--password", "пароль", copies + "/data.DB"});
+        QCOMPARE(sound.code, 0);
+        QVERIFY2(sound.out.endsWith(": sound, 2 records\n"), qPrintable(sound.out));
+        QCOMPARE(enginetest::describe(enginetest::readWithPxlib((copies + "/data.DB").toStdString(), 1251)),
+                 enginetest::describe(cards()));
+        QCOMPARE(enginetest::g_pxErrors, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPasswordCommands)
+#include "TestPasswordCommands.moc"
