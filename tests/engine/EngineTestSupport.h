@@ -51,11 +51,13 @@ inline Row rowOf(const ke::TableHeader& h, const uint8_t* rec)
     return row;
 }
 
-// Every record in chain order, read through a fresh read-only cursor.
-inline std::vector<Row> readAll(const std::string& path)
+// Every record in chain order, read through a fresh read-only cursor (with the
+// passwords of a protected table).
+inline std::vector<Row> readAll(const std::string& path, const std::vector<std::string>& passwords = {})
 {
     ke::OpenOptions o;
     o.readOnly = true;
+    o.passwords = passwords;
     ke::Cursor c(path, o);
     std::vector<uint8_t> rec(c.header().recordSize);
     std::vector<Row> rows;
