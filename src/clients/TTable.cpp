@@ -15,6 +15,7 @@ constexpr unsigned short kBof = KE_ERR_BOF;
 constexpr unsigned short kEof = KE_ERR_EOF;
 constexpr unsigned short kNoCurrent = KE_ERR_NO_CURRENT_RECORD;
 constexpr unsigned short kNotFound = KE_ERR_RECORD_NOT_FOUND;
+constexpr unsigned short kDeleted = KE_ERR_RECORD_DELETED; // the record shown went, through another user
 
 QString columnTypeName(uint8_t type) {
     switch (type) {
@@ -328,7 +329,8 @@ void TTable::clearView() {
 void TTable::resync() {
     // The engine's current record, else the next, else the prior one.
     unsigned short result = api_->get_record(cursor_, KE_LOCK_NONE, scratch_.data());
-    if (result != KE_OK && result != kNoCurrent && result != kNotFound && result != kBof && result != kEof)
+    if (result != KE_OK && result != kNoCurrent && result != kNotFound && result != kDeleted && result != kBof &&
+        result != kEof)
         check(result);
     if (result != KE_OK) {
         result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());

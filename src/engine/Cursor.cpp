@@ -8,6 +8,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace ke {
@@ -141,9 +142,63 @@ void Cursor::land(uint16_t block, int index, const BlockView& view, uint8_t* rec
     const size_t rs = header().recordSize;
     m_pos = Pos{Kind::OnRecord, block, index, view.prev, view.next};
     m_seenCount = view.count;
-    m_current.assign(view.records + size_t(index) * rs, view.records + size_t(index + 1) * rs);
+    m_lost = false;
+    const uint8_t* at = view.records + size_t(index) * rs;
+    m_current.assign(at, at + rs);
+    if (index > 0)
+        m_before.assign(at - rs, at);
+    else
+        m_before.clear();
+    if (index + 1 < view.count)
+        m_after.assign(at + rs, at + 2 * rs);
+    else
+        m_after.clear();
     if (record)
         std::memcpy(record, m_current.data(), rs);
+}
+
+bool Cursor::changedInPlace(const BlockView& v) const
+{
+    // Same count, same neighbours: the record in the slot is the one shown,
+    // changed by another writer. Anything else means the slot holds another record.
+    const size_t rs = header().recordSize;
+    const int i = m_pos.index;
+    if (v.count != m_seenCount || i >= v.count)
+        return false;
+    auto same = [&](int j, const std::vector<uint8_t>& bytes) {
+        if (j < 0 || j >= v.count)
+            return bytes.empty();
+        return !bytes.empty() && std::memcmp(v.records + size_t(j) * rs, bytes.data(), rs) == 0;
+    };
+    return same(i - 1, m_before) && same(i + 1, m_after);
+}
+
+void Cursor::loseRecord(const BlockView& v)
+{
+    // Stand where a Delete of the record would have left the cursor: on the
+    // crack between the neighbours it had, where they can still be found.
+    const size_t rs = header().recordSize;
+    int crack = std::min(m_pos.index, v.count);
+    auto find = [&](const std::vector<uint8_t>& bytes) {
+        for (int j = 0; !bytes.empty() && j < v.count; ++j)
+            if (std::memcmp(v.records + size_t(j) * rs, bytes.data(), rs) == 0)
+                return j;
+        return -1;
+    };
+    if (int j = find(m_before); j >= 0)
+        crack = j + 1;
+    else if (int k = find(m_after); k >= 0)
+        crack = k;
+    m_pos.kind = Kind::Crack;
+    m_pos.index = crack;
+    m_current.clear();
+    m_lost = true;
+}
+
+void Cursor::failIfLost()
+{
+    if (m_lost)
+        fail(KE_ERR_RECORD_DELETED, path() + ": the record was deleted by another user");
 }
 
 void Cursor::relocate()
@@ -152,16 +207,21 @@ void Cursor::relocate()
         return;
     const size_t rs = header().recordSize;
     const TableCounters& c = m_file.counters();
+    const bool onRecord = m_pos.kind == Kind::OnRecord;
     if (c.firstBlock == 0 || c.numRecords == 0) {
         m_pos = Pos{};
         m_current.clear();
+        m_lost = onRecord;
         return;
     }
+    // The record shown, by its bytes (identical records are interchangeable),
+    // searched outwards from where it was.
     auto findIn = [&](uint16_t b, int near) -> bool {
         if (m_current.empty() || !m_file.isLive(b))
             return false;
         BlockView v = m_file.block(b);
-        for (int d = 0; d < v.count + 1; ++d) {
+        near = std::clamp(near, 0, std::max(v.count - 1, 0));
+        for (int d = 0; d <= v.count; ++d) {
             for (int j : {near - d, near + d}) {
                 if (j >= 0 && j < v.count && std::memcmp(v.records + size_t(j) * rs, m_current.data(), rs) == 0) {
                     land(b, j, v, nullptr);
@@ -171,13 +231,13 @@ void Cursor::relocate()
         }
         return false;
     };
-    const bool onRecord = m_pos.kind == Kind::OnRecord;
     if (!m_file.isLive(m_pos.block)) {
-        // The block left the chain: look for the record where it may have gone,
-        // else stand on the crack next to the remembered neighbours.
+        // The block left the chain: the record may have gone to a neighbour
+        // (a takeover moves a block's records into the one before it).
         if (onRecord && (findIn(m_pos.nextBlock, 0) || findIn(m_pos.prevBlock, kLast)))
             return;
         m_current.clear();
+        m_lost = onRecord;
         if (m_file.isLive(m_pos.nextBlock))
             m_pos = Pos{Kind::Crack, m_pos.nextBlock, 0, 0, 0};
         else if (m_file.isLive(m_pos.prevBlock))
@@ -190,15 +250,14 @@ void Cursor::relocate()
     if (onRecord) {
         if (findIn(m_pos.block, m_pos.index))
             return;
-        if (v.count == m_seenCount && m_pos.index < v.count) {
-            // Same number of records: the record was changed in place.
-            land(m_pos.block, m_pos.index, m_file.block(m_pos.block), nullptr);
+        if (changedInPlace(v)) {
+            land(m_pos.block, m_pos.index, v, nullptr);
             return;
         }
+        // A split moves records into the block after; a takeover into the one before.
         if (findIn(v.next, 0) || findIn(v.prev, kLast))
             return;
-        m_current.clear();
-        m_pos.kind = Kind::Crack;
+        loseRecord(v);
     }
     m_pos.index = std::min(m_pos.index, v.count);
     m_pos.prevBlock = v.prev;
@@ -251,6 +310,7 @@ bool Cursor::stepForward(uint8_t* record)
     }
     m_pos = Pos{Kind::AfterLast};
     m_current.clear();
+    m_lost = false;
     return false;
 }
 
@@ -290,6 +350,7 @@ bool Cursor::stepBackward(uint8_t* record)
     }
     m_pos = Pos{Kind::BeforeFirst};
     m_current.clear();
+    m_lost = false;
     return false;
 }
 
@@ -317,6 +378,7 @@ void Cursor::releaseLock()
 
 void Cursor::setToBegin()
 {
+    m_lost = false;
     m_pos = Pos{Kind::BeforeFirst};
     m_current.clear();
     m_insertionPoint.reset();
@@ -324,6 +386,7 @@ void Cursor::setToBegin()
 
 void Cursor::setToEnd()
 {
+    m_lost = false;
     m_pos = Pos{Kind::AfterLast};
     m_current.clear();
     m_insertionPoint.reset();
@@ -349,8 +412,10 @@ void Cursor::current(bool lock, uint8_t* record)
 {
     reading(lock, [&] {
         sync();
-        if (m_pos.kind != Kind::OnRecord)
+        if (m_pos.kind != Kind::OnRecord) {
+            failIfLost();
             fail(KE_ERR_NO_CURRENT_RECORD, path());
+        }
         BlockView v = m_file.block(m_pos.block);
         land(m_pos.block, m_pos.index, v, record);
         takeLock(lock);
@@ -490,11 +555,8 @@ void Cursor::insert(const uint8_t* record, bool lock)
             break;
         }
         Pos p = insertAt(b, i, rec.data());
-        BlockView v = m_file.block(p.block);
+        land(p.block, p.index, m_file.block(p.block), nullptr);
         scope.commit();
-        m_pos = Pos{Kind::OnRecord, p.block, p.index, v.prev, v.next};
-        m_seenCount = v.count;
-        m_current = rec;
         m_seenGeneration = m_file.generation();
         m_insertionPoint.reset();
     }
@@ -508,8 +570,10 @@ void Cursor::modify(const uint8_t* record, bool releaseLock)
     {
         TableFile::WriteScope scope(m_file);
         sync();
-        if (m_pos.kind != Kind::OnRecord)
+        if (m_pos.kind != Kind::OnRecord) {
+            failIfLost();
             fail(m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
+        }
         BlockView v = m_file.block(m_pos.block);
         checkRecordFree(v.records + size_t(m_pos.index) * rs);
         uint8_t* blk = m_file.writableBlock(m_pos.block);
@@ -532,7 +596,7 @@ void Cursor::remove()
     TableFile::WriteScope scope(m_file);
     sync();
     if (m_pos.kind != Kind::OnRecord)
-        fail(m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
+        fail(m_lost || m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
     const uint16_t b = m_pos.block;
     const int i = m_pos.index;
     BlockView v = m_file.block(b);
@@ -599,6 +663,7 @@ void Cursor::remove()
     scope.commit();
     m_pos = after;
     m_current.clear();
+    m_lost = false;
     m_seenGeneration = m_file.generation();
     m_insertionPoint.reset();
     if (m_lockHash && *m_lockHash == deletedHash) {

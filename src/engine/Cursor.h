@@ -73,6 +73,9 @@ private:
     template <class F>
     void reading(bool lock, F&& body);
     void relocate();
+    bool changedInPlace(const BlockView& v) const;
+    void loseRecord(const BlockView& v);
+    void failIfLost();
     void sync();
     void land(uint16_t block, int index, const BlockView& view, uint8_t* record);
     bool stepForward(uint8_t* record);
@@ -87,6 +90,10 @@ private:
     Pos m_pos;
     int m_seenCount = 0; // records in the cursor's block when last seen
     std::vector<uint8_t> m_current; // bytes of the record the cursor stands on
+    // Its neighbours in the block when last seen (empty at a block's end): a
+    // record changed in place is told from a slot now holding another record.
+    std::vector<uint8_t> m_before, m_after;
+    bool m_lost = false; // the record shown was deleted by someone else
     uint64_t m_seenGeneration = 0;
     bool m_exclusive = false;
     std::optional<Pos> m_insertionPoint;

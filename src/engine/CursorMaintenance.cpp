@@ -31,11 +31,8 @@ void Cursor::append(const uint8_t* records, size_t count)
         // INT_MAX: after the last record of the last block.
         p = insertAt(m_file.counters().lastBlock, INT_MAX, last.data());
     }
-    BlockView v = m_file.block(p.block);
+    land(p.block, p.index, m_file.block(p.block), nullptr);
     scope.commit();
-    m_pos = Pos{Kind::OnRecord, p.block, p.index, v.prev, v.next};
-    m_seenCount = v.count;
-    m_current = std::move(last);
     m_seenGeneration = m_file.generation();
     m_insertionPoint.reset();
 }

@@ -38,6 +38,7 @@ const char* errorText(uint16_t code)
     case KE_ERR_UNKNOWN_DRIVER: return "Unknown table driver.";
     case KE_ERR_UNSUPPORTED_CODE_PAGE: return "Unsupported character set.";
     case KE_ERR_INTERNAL: return "Internal error of the table engine.";
+    case KE_ERR_RECORD_DELETED: return "Record was deleted by another user.";
     default: return nullptr;
     }
 }

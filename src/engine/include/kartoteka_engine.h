@@ -61,6 +61,7 @@ typedef uint16_t ke_result;
 #define KE_ERR_UNKNOWN_DRIVER 0x211F   /* a driver other than "PARADOX" */
 #define KE_ERR_UNSUPPORTED_CODE_PAGE 0x2120 /* not a single-byte code page the engine knows */
 #define KE_ERR_INTERNAL 0x2121
+#define KE_ERR_RECORD_DELETED 0x2122  /* the record the cursor showed was deleted by another user */
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;
