@@ -78,3 +78,8 @@ TForm3::TForm3(QWidget* parent) : TForm(parent), ui_(std::make_unique<Ui::TForm3
 TForm3::~TForm3() = default;
 
 void TForm3::FormCreate() { Table1->Open(); }
+
+void TForm3::SettleForExit() {
+    if (Table1->Active())
+        Table1->CheckBrowseMode();
+}

@@ -73,3 +73,8 @@ TForm4::TForm4(QWidget* parent) : TForm(parent), ui_(std::make_unique<Ui::TForm4
 TForm4::~TForm4() = default;
 
 void TForm4::FormCreate() { Table1->Open(); }
+
+void TForm4::SettleForExit() {
+    if (Table1->Active())
+        Table1->CheckBrowseMode();
+}

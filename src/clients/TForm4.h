@@ -28,6 +28,8 @@ public:
 
     // Opens Table1.
     void FormCreate() override;
+    // Stores a modified pending record before the program ends.
+    void SettleForExit() override;
 
     TTable* Table1;
     TStringField* Table1StringField;

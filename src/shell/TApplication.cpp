@@ -1,6 +1,7 @@
 #include "TApplication.h"
 
 #include "Exception.h"
+#include "ExitRequests.h"
 #include "Forms.h"
 #include "TForm1.h"
 #include "Guarded.h"
@@ -68,6 +69,7 @@ TApplication::TApplication(int& argc, char** argv)
     setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setQuitOnLastWindowClosed(false);
     installEventFilter(this);
+    watchExitRequests(*this);
     // Qt's own texts, such as the edit boxes' context menus, in Russian.
     auto* qtTexts = new QTranslator(this);
     if (qtTexts->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -150,8 +152,24 @@ int TApplication::Run() {
 }
 
 void TApplication::Terminate() {
+    if (!exitRefused_ && !SettleForms()) {
+        exitRefused_ = true;
+        return;
+    }
     terminated_ = true;
     quit();
+}
+
+bool TApplication::SettleForms() {
+    for (TForm* form : forms_) {
+        try {
+            form->SettleForExit();
+        } catch (...) {
+            HandleException(std::current_exception());
+            return false;
+        }
+    }
+    return true;
 }
 
 void TApplication::DestroyForms() {
@@ -225,6 +243,14 @@ void TApplication::ShowException(const QString& message) {
 // key, from whichever window has the focus, while no modal window is open.
 bool TApplication::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // After an exit that could not store a record, a key or click in one of
+    // the program's windows other than the menu strip means the user went
+    // back to work: the next exit stores again.
+    if (exitRefused_ && (type == QEvent::KeyPress || type == QEvent::MouseButtonPress) && watched->isWidgetType()) {
+        auto* form = qobject_cast<TForm*>(static_cast<QWidget*>(watched)->window());
+        if (form && form != mainForm_)
+            exitRefused_ = false;
+    }
     // Push buttons and check boxes use no arrow keys: the arrows move the
     // focus among the button's siblings (the toolkit would follow the tab chain).
     if (type == QEvent::KeyPress) {

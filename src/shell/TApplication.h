@@ -37,8 +37,14 @@ public:
 
     // Shows the main window and runs the event loop; then the exit sequence.
     int Run();
-    // Ends the program: the event loop stops and the exit sequence runs.
+    // Ends the program: every window first settles its pending record as a
+    // move would, so that nothing typed is lost; then the event loop stops and
+    // the exit sequence runs. When a record cannot be stored the error report
+    // says why and the program stays open, the record still pending; asked
+    // again right after that, the program ends without storing.
     void Terminate();
+    // Settles every window's pending record; false, after the report, when one failed.
+    bool SettleForms();
     bool Terminated() const { return terminated_; }
     // The exit sequence: hide every window, destroy them last-created first.
     void DestroyForms();
@@ -77,6 +83,7 @@ private:
     ErrorPresenter presenter_;
     TShowCommand showCommand_;
     bool terminated_ = false;
+    bool exitRefused_ = false; // the last attempt to end failed to store a record
     bool reporting_ = false;
 };
 

@@ -53,6 +53,11 @@ public:
     // The create handler, run by the application once the layout is loaded.
     virtual void FormCreate() {}
 
+    // Before the program ends: a window with a pending record settles it as a
+    // move would (a modified one is stored, an unmodified one dropped). Throws
+    // when it cannot be stored; the record then stays pending.
+    virtual void SettleForExit() {}
+
     // The window's menu shortcuts: true when the key combination is one of
     // them; when `run` is set the command runs as well.
     virtual bool IsShortCut(const QKeyEvent& key, bool run) {

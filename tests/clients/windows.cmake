@@ -16,3 +16,9 @@ kartoteka_add_test(NAME test_windows_protected_card_index
   LABELS clients windows)
 target_include_directories(test_windows_protected_card_index PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine)
 add_dependencies(test_windows_protected_card_index kartoteka_engine)
+
+# Ending the program stores what was typed (on the scriptable test engine).
+kartoteka_add_test(NAME test_windows_exit_stores_pending_records
+  SOURCES test_ExitStoresPendingRecords.cpp ClientWindowTestSupport.h
+  LIBS kartoteka_cursor_test_support
+  LABELS clients windows)
