@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QSet>
+#include <QTimer>
 
 namespace {
 
@@ -50,8 +51,11 @@ TMenuKeyboard::TMenuKeyboard(QMenuBar* bar, QWidget* window)
     bar->installEventFilter(this);
     window->installEventFilter(this);
     for (QAction* item : bar->actions())
-        if (item->menu())
+        if (item->menu()) {
             watchMenu(item->menu());
+            // A menu of the bar open, by mouse or key: Esc brings the bar's mode.
+            connect(item->menu(), &QMenu::aboutToShow, this, [this] { keyboardMode_ = true; });
+        }
 }
 
 void TMenuKeyboard::watchMenu(QMenu* menu) {
@@ -128,11 +132,8 @@ bool TMenuKeyboard::selectByFirstLetter(QWidget* menu, const QList<QAction*>& it
             while (QWidget* open = QApplication::activePopupWidget())
                 open->close();
             // The bar leaves its keyboard mode too.
-            if (bar_->hasFocus() || bar_->activeAction()) {
-                QKeyEvent leave(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                QApplication::sendEvent(bar_, &leave);
-                bar_->setActiveAction(nullptr);
-            }
+            if (keyboardMode_ || bar_->hasFocus() || bar_->activeAction())
+                leaveKeyboardMode();
             item->trigger();
         }
         return true;
@@ -140,8 +141,28 @@ bool TMenuKeyboard::selectByFirstLetter(QWidget* menu, const QList<QAction*>& it
     return false;
 }
 
+void TMenuKeyboard::toggleBar() {
+    if (!keyboardMode_ || !bar_->activeAction()) {
+        activateBar();
+        return;
+    }
+    leaveKeyboardMode();
+}
+
+void TMenuKeyboard::leaveKeyboardMode() {
+    keyboardMode_ = false;
+    while (QWidget* open = QApplication::activePopupWidget())
+        open->close();
+    QKeyEvent leave(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(bar_, &leave);
+    bar_->setActiveAction(nullptr);
+}
+
 void TMenuKeyboard::activateBar() {
     // The bar's own Alt handling puts it into keyboard mode; F10 goes the same way.
+    keyboardMode_ = true;
+    // A highlight left by a closed menu is not the mode: start afresh on the first item.
+    bar_->setActiveAction(nullptr);
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
     for (int attempt = 0; attempt < 2 && !bar_->activeAction(); ++attempt) {
@@ -150,19 +171,46 @@ void TMenuKeyboard::activateBar() {
         QApplication::sendEvent(window_, &press);
         QApplication::sendEvent(window_, &release);
     }
+    if (!bar_->activeAction()) {
+        // The toolkit's own mode did not come (its Alt state was left toggled):
+        // give the bar the keyboard with its first item highlighted.
+        bar_->setFocus(Qt::MenuBarFocusReason);
+        for (QAction* item : bar_->actions())
+            if (item->isVisible() && !item->isSeparator()) {
+                bar_->setActiveAction(item);
+                break;
+            }
+    }
 }
 
 bool TMenuKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    // The mode ends when the bar loses the keyboard to anything but its own
+    // menus, and with the Alt key (the toolkit toggles it itself).
+    if (watched == bar_ && event->type() == QEvent::FocusOut && !QApplication::activePopupWidget())
+        keyboardMode_ = false;
+    if (watched == window_ && event->type() == QEvent::WindowDeactivate && !QApplication::activePopupWidget())
+        keyboardMode_ = false;
+    if (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt &&
+        (watched == bar_ || watched == window_)) {
+        // The toolkit toggles the bar on Alt alone; follow what it did.
+        QTimer::singleShot(0, this, [this] { keyboardMode_ = bar_->activeAction() != nullptr; });
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (watched == window_) {
         if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier &&
             window_->isActiveWindow()) {
-            activateBar();
+            toggleBar();
             return true;
         }
         return false;
+    }
+    // F10 while the bar has the keyboard leaves its mode again.
+    if (watched == bar_ && key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier) {
+        toggleBar();
+        return true;
     }
     const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
     if (mods != Qt::NoModifier)
@@ -170,7 +218,13 @@ bool TMenuKeyboard::eventFilter(QObject* watched, QEvent* event) {
     bool handled = false;
     if (auto* menu = qobject_cast<QMenu*>(watched)) {
         guarded([&] { handled = selectByFirstLetter(menu, menu->actions(), key->text()); });
-    } else if (watched == bar_ && (bar_->hasFocus() || bar_->activeAction())) {
+    } else if (watched == bar_ && key->key() == Qt::Key_Escape) {
+        // Esc from the bar itself (no menu open) leaves the mode.
+        keyboardMode_ = false;
+        return false;
+    } else if (watched == bar_ && keyboardMode_ && bar_->activeAction()) {
+        // Only in the bar's keyboard mode (an item highlighted): the bar may
+        // keep the focus after leaving it, and a stray letter must do nothing.
         guarded([&] { handled = selectByFirstLetter(bar_, bar_->actions(), key->text()); });
     }
     return handled;

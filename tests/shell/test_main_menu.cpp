@@ -13,6 +13,8 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
+#include <vector>
 
 // The main window's menu: its tree and texts, access keys, first-letter
 // selection, F10 and Alt, and the application-wide Ctrl+C.
@@ -157,6 +159,63 @@ private slots:
         TestSupport::typeText(Form1->MainMenu1, QStringLiteral("А")); // "Авторство"
         QTRY_VERIFY(Form5->isVisible());
         QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    // Outside the bar's keyboard mode a typed letter does nothing: "в" would
+    // otherwise pick "Выход" and end the program under a card being edited.
+    void lettersActOnlyInTheBarsKeyboardMode() {
+        QMenuBar* bar = Form1->MainMenu1;
+        // Keys go to an open menu, else to the bar whenever it shows a
+        // highlight or holds the focus (the case that used to end the program).
+        auto keyTarget = [bar]() -> QWidget* {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                return popup;
+            if (bar->activeAction() || bar->hasFocus())
+                return bar;
+            return QApplication::focusWidget() ? QApplication::focusWidget() : Form1;
+        };
+        auto typeWhereTheKeyGoes = [&](const QString& text) { TestSupport::typeText(keyTarget(), text); };
+        auto escape = [&] { QTest::keyClick(keyTarget(), Qt::Key_Escape); };
+        const std::vector<std::function<void()>> ways = {
+            [&] { // F10, Esc
+                QTest::keyClick(Form1, Qt::Key_F10);
+                QTRY_COMPARE(bar->activeAction(), Form1->N1);
+                escape();
+            },
+            [&] { // F10, Т, Esc, Esc
+                QTest::keyClick(Form1, Qt::Key_F10);
+                QTRY_COMPARE(bar->activeAction(), Form1->N1);
+                typeWhereTheKeyGoes(QStringLiteral("Т"));
+                QTRY_COMPARE(QApplication::activePopupWidget(), Form1->N3->menu());
+                escape(); // the submenu closes, the bar keeps its mode
+                QTRY_VERIFY(!QApplication::activePopupWidget());
+                QCOMPARE(bar->activeAction(), Form1->N3);
+                escape();
+            },
+            [&] { // F10, F10
+                QTest::keyClick(Form1, Qt::Key_F10);
+                QTRY_COMPARE(bar->activeAction(), Form1->N1);
+                QTest::keyClick(keyTarget(), Qt::Key_F10);
+            },
+            [&] { // a menu opened by the mouse, closed with Esc, Esc
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(Form1->N2).center());
+                QTRY_COMPARE(QApplication::activePopupWidget(), Form1->N2->menu());
+                escape();
+                QTRY_VERIFY(!QApplication::activePopupWidget());
+                escape();
+            },
+        };
+        for (size_t i = 0; i < ways.size(); ++i) {
+            Form1->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(Form1));
+            ways[i]();
+            QTest::qWait(20);
+            // Straight to the bar, whatever has the focus.
+            TestSupport::typeText(bar, QStringLiteral("в"));
+            TestSupport::typeText(bar, QStringLiteral("А"));
+            QVERIFY2(!Application->Terminated(), qPrintable(QString("way %1: a stray letter ended the program").arg(i)));
+            QVERIFY2(!Form5->isVisible(), qPrintable(QString("way %1: a stray letter ran a command").arg(i)));
+        }
     }
 
     void emptyCommandsOnlyCloseTheMenu() {
