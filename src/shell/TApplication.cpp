@@ -64,7 +64,10 @@ TApplication::TApplication(int& argc, char** argv)
     Application = this;
     title_ = titleFromExecutablePath(QCoreApplication::applicationFilePath());
     setApplicationName(title_);
-    setApplicationDisplayName(title_);
+    // No display name: the toolkit would append it to every window caption
+    // ("База клиентов — Kartoteka"). The title still names the task-bar entry
+    // (the application name) and the error report.
+    setApplicationDisplayName(QStringLiteral(""));
     setApplicationVersion(QStringLiteral(KARTOTEKA_FILE_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/kartoteka/icons/kartoteka.ico")));
     setQuitOnLastWindowClosed(false);

@@ -135,7 +135,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
     auto seen = [&run](const char* what) { return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8(); };
 
     // The menu strip at the top-left corner of the screen.
-    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека"), 40000);
+    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека клиентов психолога и психологические опросники$"), 40000);
     QVERIFY2(strip != 0, seen("the main window did not show").constData());
     const QRect stripRect = x.geometry(strip);
     QCOMPARE(stripRect.topLeft(), QPoint(0, 0));
@@ -143,7 +143,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
     // Ctrl+C from the main window opens the client base window.
     QVERIFY(x.focus(strip));
     QVERIFY(x.key(QStringLiteral("ctrl+c")));
-    const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов"));
+    const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов$")); // exactly: nothing appended
     QVERIFY2(base != 0, seen("Ctrl+C did not open the client base window").constData());
     const QRect win = x.geometry(base);
     QCOMPARE(win.size(), QSize(592, 304));
@@ -189,7 +189,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
 
     // Now on "Кузнецов": delete him, answering "Delete record?" with OK.
     QVERIFY(at(remove));
-    const qulonglong confirm = x.waitForWindow(QStringLiteral("^Confirm"));
+    const qulonglong confirm = x.waitForWindow(QStringLiteral("^Confirm$"));
     QVERIFY2(confirm != 0, seen("Delete did not ask \"Delete record?\"").constData());
     QVERIFY(x.focus(confirm));
     QVERIFY(x.key(QStringLiteral("Return")));
