@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,17 @@ inline QString fastTempTemplate()
 }
 
 using Row = std::vector<std::string>; // UTF-8 alpha values
+
+// The engine's result code of a call: KE_OK, or the code of the error it threw.
+inline uint16_t errorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ke::EngineError& e) {
+        return e.code;
+    }
+    return KE_OK;
+}
 
 inline std::vector<uint8_t> makeRecord(const ke::TableHeader& h, const Row& row)
 {

@@ -15,16 +15,6 @@ using namespace enginetest;
 
 namespace {
 
-uint16_t errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ke::EngineError& e) {
-        return e.code;
-    }
-    return KE_OK;
-}
-
 Row card(const std::string& name, int version = 0)
 {
     return {name.substr(0, 5), name, "v" + std::to_string(version)};

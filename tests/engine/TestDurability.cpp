@@ -28,16 +28,6 @@ QByteArray fileBytes(const QString& path)
     return f.readAll();
 }
 
-uint16_t errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ke::EngineError& e) {
-        return e.code;
-    }
-    return KE_OK;
-}
-
 void standOn(ke::Cursor& c, int index)
 {
     std::vector<uint8_t> buf(c.header().recordSize);

@@ -16,16 +16,6 @@ using namespace enginetest;
 
 namespace {
 
-uint16_t errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ke::EngineError& e) {
-        return e.code;
-    }
-    return KE_OK;
-}
-
 // Runs `body` in a child process; returns its exit code (or -1 when it died).
 int inChild(const std::function<int()>& body)
 {

@@ -33,16 +33,6 @@ uint32_t storedKey(const QString& path)
     return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
 }
 
-uint16_t errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ke::EngineError& e) {
-        return e.code;
-    }
-    return KE_OK;
-}
-
 ke::OpenOptions withPasswords(std::vector<std::string> passwords, bool exclusive = false)
 {
     ke::OpenOptions o;

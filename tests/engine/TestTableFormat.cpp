@@ -49,16 +49,6 @@ void append(ke::Cursor& c, const Row& row)
     c.insert(r.data(), false);
 }
 
-uint16_t errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ke::EngineError& e) {
-        return e.code;
-    }
-    return KE_OK;
-}
-
 } // namespace
 
 class TestTableFormat : public QObject {
