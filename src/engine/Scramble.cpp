@@ -124,34 +124,29 @@ BlockScrambler::BlockScrambler(uint32_t key) : m_key(key)
     }
 }
 
-void BlockScrambler::scramble(uint8_t* data, size_t size, uint16_t block) const
+// One pass over a block's chunks: byte i of a plain chunk and byte `to[i]` of
+// its scrambled form are tied by the same mask, whichever way the pass goes.
+template <bool Scrambling>
+void BlockScrambler::transform(uint8_t* data, size_t size, uint16_t block) const
 {
     const Layout& l = m_layouts[uint8_t(block)];
-    uint8_t plain[kChunk];
+    uint8_t before[kChunk];
     for (size_t m = 0; m * kChunk < size; ++m) {
         uint8_t* chunk = data + m * kChunk;
-        std::memcpy(plain, chunk, kChunk);
+        std::memcpy(before, chunk, kChunk);
         const uint8_t s = uint8_t(m);
         for (unsigned i = 0; i < kChunk; ++i) {
             const uint8_t j = l.to[i];
-            chunk[j] = plain[i] ^ l.mask[i] ^ kR[uint8_t(j + s)];
+            const uint8_t mask = l.mask[i] ^ kR[uint8_t(j + s)];
+            if constexpr (Scrambling)
+                chunk[j] = before[i] ^ mask;
+            else
+                chunk[i] = before[j] ^ mask;
         }
     }
 }
 
-void BlockScrambler::unscramble(uint8_t* data, size_t size, uint16_t block) const
-{
-    const Layout& l = m_layouts[uint8_t(block)];
-    uint8_t scrambled[kChunk];
-    for (size_t m = 0; m * kChunk < size; ++m) {
-        uint8_t* chunk = data + m * kChunk;
-        std::memcpy(scrambled, chunk, kChunk);
-        const uint8_t s = uint8_t(m);
-        for (unsigned i = 0; i < kChunk; ++i) {
-            const uint8_t j = l.to[i];
-            chunk[i] = scrambled[j] ^ l.mask[i] ^ kR[uint8_t(j + s)];
-        }
-    }
-}
+void BlockScrambler::scramble(uint8_t* data, size_t size, uint16_t block) const { transform<true>(data, size, block); }
+void BlockScrambler::unscramble(uint8_t* data, size_t size, uint16_t block) const { transform<false>(data, size, block); }
 
 } // namespace ke::scramble

@@ -33,6 +33,9 @@ public:
     void unscramble(uint8_t* data, size_t size, uint16_t block) const;
 
 private:
+    template <bool Scrambling>
+    void transform(uint8_t* data, size_t size, uint16_t block) const;
+
     uint32_t m_key;
     // For each block-number byte t: where byte i of a chunk goes, and the part
     // of its mask that does not depend on the chunk's place.
