@@ -16,18 +16,6 @@ using CursorTest::TestTable;
 
 namespace {
 
-uint32_t storedKey(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray d = f.read(0x60);
-    auto le32 = [&](int o) {
-        return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8 | uint32_t(uint8_t(d[o + 2])) << 16 |
-               uint32_t(uint8_t(d[o + 3])) << 24;
-    };
-    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
-}
-
 std::vector<enginetest::Row> rowsOf(const QList<QStringList>& records) {
     std::vector<enginetest::Row> rows;
     for (const QStringList& r : records) {
@@ -49,7 +37,7 @@ private slots:
         const std::string file = QFile::encodeName(table.tableFile()).toStdString();
         QVERIFY(QFile::remove(table.tableFile()));
         enginetest::createWithPxlib(file, 1251, rowsOf(threeClients()), "secret");
-        QCOMPARE(storedKey(table.tableFile()), 0x6E25449Au);
+        QCOMPARE(enginetest::storedKey(table.tableFile()), 0x6E25449Au);
 
         // The dialog comes again after a wrong password, as often as needed.
         QStringList typed{QStringLiteral("Secret"), QStringLiteral("secret")};
@@ -75,7 +63,7 @@ private slots:
         QCOMPARE(enginetest::describe(enginetest::readWithPxlib(file, 1251)),
                  enginetest::describe(rowsOf(expected)));
         QCOMPARE(enginetest::g_pxErrors, 0);
-        QCOMPARE(storedKey(table.tableFile()), 0x6E25449Au);
+        QCOMPARE(enginetest::storedKey(table.tableFile()), 0x6E25449Au);
         TSession::Default().setPasswordPrompt({});
     }
 };

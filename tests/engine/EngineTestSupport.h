@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,23 @@ inline Row rowOf(const ke::TableHeader& h, const uint8_t* rec)
     for (const auto& f : h.fields)
         row.push_back(cp->toUtf8(rec + f.offset, f.size));
     return row;
+}
+
+// The password key a table file stores (0: not protected): Encryption1, or
+// Encryption2 where Encryption1 holds the marker that points there.
+inline uint32_t storedKey(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray d = f.read(0x60);
+    if (d.size() < 0x60)
+        return 0;
+    auto le32 = [&](int o) {
+        return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8 | uint32_t(uint8_t(d[o + 2])) << 16
+            | uint32_t(uint8_t(d[o + 3])) << 24;
+    };
+    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
 }
 
 // Every record in chain order, read through a fresh read-only cursor (with the

@@ -25,14 +25,6 @@ QByteArray fileBytes(const QString& path)
 QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 QByteArray bytes(const uint8_t* p, int n) { return QByteArray(reinterpret_cast<const char*>(p), n); }
 
-uint32_t storedKey(const QString& path)
-{
-    const QByteArray d = fileBytes(path);
-    auto le32 = [&](int o) { return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8
-                                    | uint32_t(uint8_t(d[o + 2])) << 16 | uint32_t(uint8_t(d[o + 3])) << 24; };
-    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
-}
-
 ke::OpenOptions withPasswords(std::vector<std::string> passwords, bool exclusive = false)
 {
     ke::OpenOptions o;

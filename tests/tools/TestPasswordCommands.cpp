@@ -12,16 +12,6 @@ using namespace tooltest;
 
 namespace {
 
-uint32_t storedKey(const QString& path)
-{
-    const QByteArray d = fileBytes(path).left(0x60);
-    if (d.size() < 0x60)
-        return 0;
-    auto le32 = [&](int o) { return uint32_t(uint8_t(d[o])) | uint32_t(uint8_t(d[o + 1])) << 8
-                                    | uint32_t(uint8_t(d[o + 2])) << 16 | uint32_t(uint8_t(d[o + 3])) << 24; };
-    return le32(0x25) == 0xFF00FF00u ? le32(0x5C) : le32(0x25);
-}
-
 // The tool on a terminal of its own (through script(1)); the password is typed
 // only once the prompt shows, as a person would.
 Result runOnTerminal(const QStringList& args, const QByteArray& typed)
@@ -58,7 +48,7 @@ private slots:
         QTemporaryDir dir;
         const QString table = dir.path() + "/data.DB";
         QCOMPARE(runTool({"create", "--password", "secret", table}).code, 0);
-        QCOMPARE(storedKey(table), 0x6E25449Au);
+        QCOMPARE(enginetest::storedKey(table), 0x6E25449Au);
         const QByteArray csv = "Клиент №,Фамилия,Имя,Отчество,Возраст,Семейное положение,Количество детей\n"
                                "1,Иванова,Анна,Петровна,34,замужем,2\n2,Петров,Иван,,41,женат,0\n";
         const Result refused = runTool({"import", table, "-"}, csv);
@@ -94,18 +84,18 @@ private slots:
 
         const Result open = runTool({"unprotect", "--password", "secret", table});
         QCOMPARE(open.out, "unprotected " + table + "\n");
-        QCOMPARE(storedKey(table), 0u);
+        QCOMPARE(enginetest::storedKey(table), 0u);
         QVERIFY(fileBytes(table).contains(QByteArray("\xC8\xE2\xE0\xED\xEE\xE2\xE0", 7)));
         QCOMPARE(runTool({"info", table}).out.contains("password-protected: no\n"), true);
 
         // A Cyrillic password goes through the table's code page.
         QCOMPARE(runTool({"protect", "--password", "пароль", table}).code, 0);
-        QCOMPARE(storedKey(table), 0x70D89157u);
+        QCOMPARE(enginetest::storedKey(table), 0x70D89157u);
         QCOMPARE(runTool({"protect", "--password", "другой", table}).code, 1); // one password at a time
-        QCOMPARE(storedKey(table), 0x70D89157u);
+        QCOMPARE(enginetest::storedKey(table), 0x70D89157u);
         const QString copies = dir.path() + "/copies";
         QCOMPARE(runTool({"backup", "--password", "пароль", table, copies}).code, 0);
-        QCOMPARE(storedKey(copies + "/data.DB"), 0x70D89157u);
+        QCOMPARE(enginetest::storedKey(copies + "/data.DB"), 0x70D89157u);
         const Result sound = runTool({"check", "--password", "пароль", copies + "/data.DB"});
         QCOMPARE(sound.code, 0);
         QVERIFY2(sound.out.endsWith(": sound, 2 records\n"), qPrintable(sound.out));
