@@ -14,6 +14,9 @@ void TImage::paintEvent(QPaintEvent*) {
     guarded([&] {
         if (TGraphic* graphic = picture_.Graphic()) {
             QPainter painter(this);
+            // At a device pixel ratio above 1 each picture pixel is repeated,
+            // not blurred; the picture keeps its size and place in the window.
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
             graphic->Draw(painter, QPoint(0, 0));
         }
     });

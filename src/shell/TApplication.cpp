@@ -6,6 +6,7 @@
 #include "TForm1.h"
 #include "Guarded.h"
 #include "Placement.h"
+#include "PlatformChoice.h"
 #include "TForm.h"
 #include "Version.h"
 
@@ -35,10 +36,11 @@ void reportHandlerException(std::exception_ptr error) noexcept {
 }
 
 namespace {
-// argc passes through so that the font mapping is in place before the
-// toolkit reads any font.
-int& withFontMapping(int& argc) {
+// argc passes through so that the font mapping and the platform choice are
+// in place before the toolkit starts.
+int& beforeToolkit(int& argc, char** argv) {
     TApplication::prepareFontMapping();
+    PlatformChoice::apply(argc, argv);
     return argc;
 }
 } // namespace
@@ -60,7 +62,7 @@ void TApplication::prepareFontMapping() {
 }
 
 TApplication::TApplication(int& argc, char** argv)
-    : QApplication(withFontMapping(argc), argv), showCommand_(launcherShowCommand()) {
+    : QApplication(beforeToolkit(argc, argv), argv), showCommand_(launcherShowCommand()) {
     Application = this;
     title_ = titleFromExecutablePath(QCoreApplication::applicationFilePath());
     setApplicationName(title_);

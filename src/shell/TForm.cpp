@@ -3,6 +3,7 @@
 #include "Guarded.h"
 #include "Placement.h"
 #include "TApplication.h"
+#include "WindowFonts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,7 +27,7 @@ TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     // The windows' default font: "MS Sans Serif" at 8 points.
     QFont standard(QStringLiteral("MS Sans Serif"));
     standard.setPointSize(8);
-    setFont(standard);
+    setFont(WindowFonts::faceFor(standard));
     setAttribute(Qt::WA_QuitOnClose, false);
     // The active control follows the focus inside this window.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -131,7 +132,7 @@ double TForm::ScaleForTextHeight() {
         return 1.0;
     scaled_ = true;
     mapStoredFonts();
-    const int textHeight = QFontMetrics(font()).height();
+    const int textHeight = WindowFonts::textHeight(font());
     if (textHeight == DesignedTextHeight || textHeight <= 0)
         return 1.0;
     const double factor = double(textHeight) / DesignedTextHeight;
@@ -154,24 +155,7 @@ double TForm::ScaleForTextHeight() {
     return factor;
 }
 
-// The bitmap "MS Sans Serif" has its one right size at 8 points; a control
-// that stores it at another size gets Tahoma instead.
-void TForm::mapStoredFonts() {
-    auto remap = [](QWidget* w) {
-        QFont f = w->font();
-        if (!(f.resolveMask() & QFont::FamilyResolved) ||
-            f.family() != QLatin1String("MS Sans Serif"))
-            return;
-        const double points = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize() * 72.0 / 96.0;
-        if (std::abs(points - 8.0) < 0.26)
-            return;
-        f.setFamilies({QStringLiteral("Tahoma")});
-        w->setFont(f);
-    };
-    remap(this);
-    for (QWidget* child : findChildren<QWidget*>())
-        remap(child);
-}
+void TForm::mapStoredFonts() { WindowFonts::mapStoredFonts(this); }
 
 void TForm::Close() { close(); }
 

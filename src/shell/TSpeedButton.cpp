@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -98,7 +99,17 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
             QPoint at((r.width() - image.width()) / 2, (r.height() - image.height()) / 2);
             if (state() == TButtonState::bsDown)
                 at += QPoint(1, 1);
-            p.drawPixmap(at, image);
+            // On a screen of another device pixel ratio the glyph's pixels
+            // are repeated, never blended: 16-colour glyphs stay sharp.
+            const qreal ratio = devicePixelRatioF();
+            if (std::abs(ratio - 1.0) > 1e-6) {
+                QPixmap sharp = image.scaled(image.size() * ratio, Qt::IgnoreAspectRatio,
+                                             Qt::FastTransformation);
+                sharp.setDevicePixelRatio(ratio);
+                p.drawPixmap(at, sharp);
+            } else {
+                p.drawPixmap(at, image);
+            }
         }
     });
 }
