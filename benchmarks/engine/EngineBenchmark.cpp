@@ -1,10 +1,11 @@
 // Speed and memory of the table engine on client tables of growing size,
-// through its C interface, with pxlib's record loop on the same file as the
-// yardstick for a full scan. Run on demand:
+// through its C interface, with pxlib's record loop and `cat` on the same
+// files as the yardsticks for a full scan (ScanComparison). Run on demand:
 //   kartoteka-engine-benchmark [directory] [sizes...]
 // The directory decides what a change costs: on a disk every change waits for
 // its syncs; memory-backed storage (/dev/shm) shows the engine's own work.
 #include "Endian.h"
+#include "ScanComparison.h"
 #include "TableCreator.h"
 #include "TableHeader.h"
 #include "kartoteka_engine.h"
@@ -248,6 +249,7 @@ void runSize(const std::string& dir, int records)
     compareProtectedScan(dir, name);
     std::fflush(stdout);
     std::remove(path.c_str());
+    bench::compareScans(dir, records, buildTable);
 }
 
 } // namespace

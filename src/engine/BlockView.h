@@ -2,15 +2,12 @@
 #pragma once
 
 #include "Endian.h"
+#include "Format.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace ke {
-
-namespace blk {
-constexpr size_t Next = 0, Prev = 2, LastOffset = 4, Records = 6;
-}
 
 struct BlockView {
     uint16_t next = 0;

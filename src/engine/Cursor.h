@@ -1,7 +1,19 @@
 // A cursor on a table: a position on a record or on a crack between records,
 // kept as (block, index) in chain order so that no operation depends on the
-// table's size. Every call re-reads what changed on disk, so changes made
-// through other cursors or processes are seen at once.
+// table's size.
+//
+// What a cursor sees of changes made elsewhere:
+// - A change made through any cursor of this process is seen by the next call.
+// - A change stored by another process is seen by the next call that looks at
+//   the file: every call but a plain step (next/prior without a lock) to a
+//   neighbour inside the block the cursor stands in. Such a step is served
+//   from the block as last read, without a system call; entering another
+//   block, a locking read, the current record and every change look at the
+//   file first (one read of the header's counters, which every stored change
+//   rewrites). So a full scan costs no system call per record, one per block.
+// - A program that writes records without updating the header is noticed by
+//   the file's size and times when a block is next read from disk or a
+//   change or locking read begins.
 #pragma once
 
 #include "TableFile.h"
@@ -78,6 +90,7 @@ private:
     void failIfLost();
     void sync();
     void land(uint16_t block, int index, const BlockView& view, uint8_t* record);
+    bool stepWithinBlock(int delta, uint8_t* record);
     bool stepForward(uint8_t* record);
     bool stepBackward(uint8_t* record);
     void takeLock(bool lock);

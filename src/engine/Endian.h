@@ -11,6 +11,7 @@ inline uint32_t le32(const uint8_t* p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
+inline uint64_t le64(const uint8_t* p) { return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32); }
 inline int16_t les16(const uint8_t* p) { return int16_t(le16(p)); }
 inline void putLe16(uint8_t* p, uint16_t v)
 {
@@ -21,6 +22,12 @@ inline void putLe32(uint8_t* p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = uint8_t(v >> (8 * i));
+}
+
+inline void putLe64(uint8_t* p, uint64_t v)
+{
+    putLe32(p, uint32_t(v));
+    putLe32(p + 4, uint32_t(v >> 32));
 }
 
 } // namespace ke

@@ -1,5 +1,6 @@
 #include "PathResolver.h"
 
+#include "Disk.h"
 #include "EngineError.h"
 #include "Utf8.h"
 #include "kartoteka_engine.h"
@@ -48,11 +49,15 @@ std::string join(const std::string& dir, const std::string& name)
 
 // A folder made for the card index is its owner's alone, whatever the umask:
 // the cards are clients' personal data. Existing folders are left as they are.
+// The new folder's name is synced into its parent, so that a table made in it
+// later does not vanish with the folder at a power cut.
 bool makePrivateDirectory(const std::string& path)
 {
-    if (::mkdir(path.c_str(), 0700) != 0)
+    if (disk::current().mkdir(path, 0700) != 0)
         return false;
     ::chmod(path.c_str(), 0700);
+    if (!disk::syncDirectoryOf(path))
+        failIo("cannot flush the folder to disk", disk::directoryOf(path), errno);
     return true;
 }
 

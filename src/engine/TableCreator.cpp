@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "Endian.h"
+#include "Disk.h"
 #include "EngineError.h"
 #include "TableHeader.h"
 #include "Utf8.h"
@@ -74,17 +75,17 @@ void createTable(const std::string& path, const NewTable& t)
             fail(KE_ERR_INVALID_PARAMETER, "field \"" + f.name + "\" has size 0");
         recordSize += f.type == KE_FIELD_BCD ? 17 : size;
     }
-    if (recordSize > uint32_t(t.blockSizeKiB) * 1024 - 6)
+    if (recordSize > uint32_t(t.blockSizeKiB) * 1024 - blk::HeaderBytes)
         fail(KE_ERR_INVALID_PARAMETER, "a record does not fit in a block");
 
-    const size_t start = level3 ? 0x58 : 0x78;
-    const size_t tableNameLen = t.fileVersion >= 12 ? 261 : 79;
+    const size_t start = level3 ? hdr::FieldsAtLevel3 : hdr::FieldsAtLevel4;
+    const size_t tableNameLen = t.fileVersion >= 12 ? hdr::LongTableNameLength : hdr::TableNameLength;
     size_t used = start + 2 * n + 4 + 4 * n + tableNameLen;
     for (const auto& nm : names)
         used += nm.size() + 1;
     used += 2 * n + t.sortOrderName.size() + 1;
-    const size_t headerSize = (used + 0x7FF) / 0x800 * 0x800;
-    if (headerSize > 0xF800)
+    const size_t headerSize = (used + hdr::HeaderUnit - 1) / hdr::HeaderUnit * hdr::HeaderUnit;
+    if (headerSize > hdr::MaxHeaderSize)
         fail(KE_ERR_INVALID_PARAMETER, "the header is too large");
 
     std::vector<uint8_t> h(headerSize, 0);
@@ -94,17 +95,17 @@ void createTable(const std::string& path, const NewTable& t)
     h[hdr::MaxTableSize] = t.blockSizeKiB;
     putLe16(&h[hdr::NumFields], uint16_t(n));
     if (!level3)
-        putLe32(&h[hdr::Encryption1], 0xFF00FF00u);
+        putLe32(&h[hdr::Encryption1], hdr::KeyInDataHeader);
     h[hdr::SortOrder] = t.sortOrder;
     h[hdr::ChangeCount1] = 1;
     h[hdr::FileVersion] = t.fileVersion;
-    h[0x3E] = 0x1F;
-    h[0x3F] = 0x0F;
-    h[0x56] = 0x20;
+    h[hdr::Unknown3E] = hdr::Unknown3EValue;
+    h[hdr::Unknown3F] = hdr::Unknown3FValue;
+    h[hdr::Unknown56] = hdr::Unknown56Value;
     if (!level3) {
-        putLe16(&h[0x58], uint16_t(0x0100 + t.fileVersion));
-        putLe16(&h[0x5A], uint16_t(0x0100 + t.fileVersion));
-        putLe16(&h[0x64], uint16_t(n + 1));
+        putLe16(&h[hdr::FileVersionId1], uint16_t(0x0100 + t.fileVersion));
+        putLe16(&h[hdr::FileVersionId2], uint16_t(0x0100 + t.fileVersion));
+        putLe16(&h[hdr::FieldCountPlusOne], uint16_t(n + 1));
         putLe16(&h[hdr::CodePage], t.codePage);
     }
     size_t pos = start;
@@ -132,34 +133,41 @@ void createTable(const std::string& path, const NewTable& t)
     }
     std::memcpy(&h[pos], t.sortOrderName.data(), t.sortOrderName.size());
     pos += t.sortOrderName.size() + 1;
-    putLe16(&h[0x51], uint16_t(pos));
+    putLe16(&h[hdr::TableNamePointer], uint16_t(pos));
 
-    // A new table is readable by its owner only; sharing it is the owner's choice.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // A new table is readable by its owner only; sharing it is the owner's
+    // choice. It is written and synced under a name of its own, then renamed
+    // into place and its folder synced, so that after a power cut the table
+    // either is not there or is whole.
+    disk::Disk& d = disk::current();
+    const std::string draft = path + ".new-" + std::to_string(::getpid());
+    const int fd = d.open(draft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
-        int err = errno;
+        const int err = errno;
+        failIo("cannot create the table", path, err);
+    }
+    ::fchmod(fd, 0600);
+    bool ok = disk::writeAll(fd, h.data(), h.size(), 0) && d.sync(fd) == 0;
+    int err = errno;
+    if (d.close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && d.renameNoReplace(draft, path) != 0) {
+        err = errno;
+        d.unlink(draft);
         if (err == EEXIST)
             fail(KE_ERR_INVALID_PARAMETER, path + ": the file exists already", err);
         failIo("cannot create the table", path, err);
     }
-    ::fchmod(fd, 0600);
-    size_t done = 0;
-    while (done < h.size()) {
-        ssize_t w = ::write(fd, h.data() + done, h.size() - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            int err = errno;
-            ::close(fd);
-            ::unlink(path.c_str());
-            failIo("cannot write the table", path, err);
-        }
-        done += size_t(w);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int err = errno;
-        ::unlink(path.c_str());
+    if (!ok) {
+        d.unlink(draft);
         failIo("cannot write the table", path, err);
+    }
+    if (!disk::syncDirectoryOf(path)) {
+        err = errno;
+        d.unlink(path);
+        failIo("cannot flush the table's folder to disk", path, err);
     }
 }
 

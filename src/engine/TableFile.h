@@ -2,12 +2,9 @@
 // that coordinate readers and writers across processes, and the journalled
 // write transaction.
 //
-// Locks are open-file-description locks on bytes far past any table's end, so
-// they never touch data, conflict between two cursors of one process as they do
-// between processes, and vanish with the process that held them:
-//   kTransactionByte  shared while a call reads, exclusive while a change is written;
-//   kShareByte        shared for the life of a shared open, exclusive for an exclusive one;
-//   kRecordLockBase+  one byte per record lock (by a hash of the record's bytes).
+// The class is split by job: TableFile.cpp (open, header), TableLocks.cpp
+// (locks and scopes, lock bytes in Format.h), TableBlocks.cpp (cache and block
+// reads), TableCommit.cpp (the journalled commit), TableRecovery.cpp (roll-back).
 #pragma once
 
 #include "BlockView.h"
@@ -18,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -54,7 +52,7 @@ public:
     void lockShare(bool exclusive);
 
     // A read: shared transaction lock, a left-over journal rolled back, header refreshed.
-    // When the header shows no change since the last call and `cachedBlock` is
+    // When the header's counters show no change since the last call and `cachedBlock` is
     // in the cache, the read goes without the lock (the cached blocks are a
     // consistent state as long as the header is unchanged); should it need a
     // block it does not have, it takes the lock, and when the table changed
@@ -83,6 +81,12 @@ public:
     BlockView block(uint16_t n);
     // True when block n is a member of the record chain.
     bool isLive(uint16_t n);
+    // True when block n is in the cache (outside a change).
+    bool cached(uint16_t n) const;
+    // True when no cursor of this process changed the table since this object
+    // last checked the file: a step inside a cached block may then go without
+    // looking at the file (see Cursor.h).
+    bool unchangedByThisProcess() const { return m_processChanges->load() == m_seenProcessChanges; }
 
     // Changing (inside a WriteScope).
     TableCounters& txnCounters() { return m_txnCounters; }
@@ -115,7 +119,6 @@ private:
     void rollBack(int fd, const JournalImage& journal);
     void commitTransaction();
     void endTransaction();
-    void syncDirectory();
     const uint8_t* rawBlock(uint16_t n);
     // Turns block n as read from the file into its plain bytes (protected tables).
     void decode(uint16_t n, uint8_t* bytes);
@@ -127,12 +130,14 @@ private:
     std::string m_journalPath;
     bool m_writable;
     int m_fd = -1;
-    int m_dirFd = -1;
     TableHeader m_header;
     std::array<uint8_t, hdr::MutablePart> m_fixed {};
     struct stat m_stat {};
     uint64_t m_generation = 0;
     std::map<uint16_t, std::vector<uint8_t>> m_cache;
+    // Nothing changed since the header was last read: the header's counters
+    // alone (one read), or also the file's size, inode and times.
+    bool headerUnchanged();
     bool quickCheckUnchanged();
     bool m_txn = false;
     bool m_readLocked = false; // inside a ReadScope: holding the shared lock
@@ -140,6 +145,9 @@ private:
     std::map<uint16_t, Image> m_images;
     std::unique_ptr<scramble::BlockScrambler> m_scrambler; // the table's key, once given
     std::unique_ptr<scramble::BlockScrambler> m_newScrambler; // a key change in progress
+    // Changes committed to this file (same device and inode) by this process.
+    std::shared_ptr<std::atomic<uint64_t>> m_processChanges;
+    uint64_t m_seenProcessChanges = 0;
 };
 
 } // namespace ke

@@ -91,7 +91,7 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
         corrupt(path, "invalid block size");
     }
     const bool newLayout = h.fileVersion >= 5;
-    const size_t start = newLayout ? 0x78 : 0x58;
+    const size_t start = newLayout ? hdr::FieldsAtLevel4 : hdr::FieldsAtLevel3;
     if (h.headerSize < start || h.headerSize > fileSize)
         corrupt(path, "invalid header size");
     if (length < h.headerSize)
@@ -108,7 +108,7 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
     const uint16_t numFields = le16(d + hdr::NumFields);
     if (numFields == 0)
         corrupt(path, "the table has no fields");
-    const size_t tableNameLen = h.fileVersion >= 12 ? 261 : 79;
+    const size_t tableNameLen = h.fileVersion >= 12 ? hdr::LongTableNameLength : hdr::TableNameLength;
     size_t pos = start;
     if (pos + 2 * size_t(numFields) > h.headerSize)
         corrupt(path, "the field descriptors do not fit in the header");
@@ -125,7 +125,7 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
     }
     if (sum != h.recordSize || h.recordSize == 0)
         corrupt(path, "the record size does not match the fields");
-    if (h.recordSize > h.blockSize - 6)
+    if (h.recordSize > h.blockSize - blk::HeaderBytes)
         corrupt(path, "a record does not fit in a block");
     if (h.keyFields > numFields)
         corrupt(path, "more key fields than fields");

@@ -2,6 +2,8 @@
 // the fixed part whenever the file changes.
 #pragma once
 
+#include "Format.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,20 +16,6 @@ struct FieldInfo {
     uint16_t offset = 0; // offset in the record
     std::string rawName; // in the table's code page
 };
-
-// Offsets in the fixed part of the header.
-namespace hdr {
-constexpr size_t RecordSize = 0x00, HeaderSize = 0x02, FileType = 0x04, MaxTableSize = 0x05,
-                 NumRecords = 0x06, UsedBlocks = 0x0A, FileBlocks = 0x0C, FirstBlock = 0x0E,
-                 LastBlock = 0x10, NumFields = 0x21, KeyFields = 0x23, Encryption1 = 0x25,
-                 SortOrder = 0x29, ChangeCount1 = 0x2D, WriteProtected = 0x38, FileVersion = 0x39,
-                 MaxBlocks = 0x3A, FirstFreeBlock = 0x4D, RefIntegrity = 0x55, Encryption2 = 0x5C,
-                 CodePage = 0x6A;
-// The part of the header that holds every counter a change updates.
-constexpr size_t MutablePart = 0x58;
-// Level 4 and later keep this marker in Encryption1 and the key in Encryption2.
-constexpr uint32_t KeyInDataHeader = 0xFF00FF00u;
-} // namespace hdr
 
 enum FileType : uint8_t { KeyedTable = 0, PrimaryIndex = 1, UnkeyedTable = 2 };
 
@@ -59,7 +47,7 @@ struct TableHeader {
     std::vector<FieldInfo> fields;
     TableCounters counters;
 
-    uint16_t capacity() const { return uint16_t((blockSize - 6) / recordSize); }
+    uint16_t capacity() const { return uint16_t((blockSize - blk::HeaderBytes) / recordSize); }
     uint64_t blockOffset(uint16_t block) const { return headerSize + uint64_t(block - 1) * blockSize; }
     // The code page of the table's text (level 3 tables use the DOS page).
     uint16_t textCodePage() const;

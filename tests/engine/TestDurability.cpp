@@ -2,7 +2,7 @@
 // as it was and reports an error; a journal left by an interrupted change is
 // rolled back before anyone reads; a file-size limit is reported, not obeyed halfway.
 #include "EngineTestSupport.h"
-#include "IoFaults.h"
+#include "WriteFaults.h"
 #include "Journal.h"
 #include "TableChecker.h"
 

@@ -3,7 +3,7 @@
 // (and with no other), every kind of change keeps the table protected under the
 // same key and readable by pxlib, and a password is set or removed all or nothing.
 #include "EngineTestSupport.h"
-#include "IoFaults.h"
+#include "WriteFaults.h"
 #include "Journal.h"
 #include "PxlibPeer.h"
 #include "Scramble.h"

@@ -3,7 +3,7 @@
 // and is never left half-made, and the structural check names each kind of
 // damage while finding nothing wrong with a sound table.
 #include "EngineTestSupport.h"
-#include "IoFaults.h"
+#include "WriteFaults.h"
 #include "Journal.h"
 #include "TableChecker.h"
 

@@ -1,7 +1,7 @@
 // The card index is its owner's alone: what the tools and the engine create
 // for it is private whatever the umask, and a shared table is reported, never
 // silently changed.
-#include "IoFaults.h"
+#include "WriteFaults.h"
 #include "Journal.h"
 #include "ToolTestSupport.h"
 

@@ -1,0 +1,16 @@
+// A full scan side by side: the engine's record loop, pxlib's record loop and
+// `cat` of the same file, on a table pxlib made (its default 16 KiB blocks)
+// and on one the program made (2 KiB blocks). Each side is timed whole (open,
+// every record, close), best of three, in the same run.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace bench {
+
+// `buildOwnTable(path, records)` writes the program's kind of table.
+void compareScans(const std::string& dir, int records,
+                  const std::function<void(const std::string&, int)>& buildOwnTable);
+
+} // namespace bench

@@ -1,0 +1,150 @@
+// Committing a change: the journal first, durable with its folder entry; then
+// the table's blocks and header, synced; then the journal removed, durable
+// too. Any failed step undoes what reached the table, so a change either
+// stands complete or the table is as it was, also after a power cut.
+#include "TableFile.h"
+
+#include "Disk.h"
+#include "EngineError.h"
+#include "kartoteka_engine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ke {
+
+void TableFile::commitTransaction()
+{
+    TableCounters c = m_txnCounters;
+    c.changeCount = uint8_t(c.changeCount + 1);
+    std::array<uint8_t, hdr::MutablePart> fixed = m_fixed;
+    c.write(fixed.data());
+
+    const uint64_t oldSize = uint64_t(m_stat.st_size);
+    const uint64_t blocksEnd = m_header.headerSize + uint64_t(c.fileBlocks) * m_header.blockSize;
+    const bool shrink = c.fileBlocks < m_header.counters.fileBlocks;
+    const uint64_t newSize = shrink ? blocksEnd : std::max(oldSize, blocksEnd);
+
+    // A key change also rewrites where the header keeps the key.
+    std::vector<uint8_t> keyBytes, oldKeyBytes;
+    if (m_newScrambler) {
+        const uint32_t key = m_newScrambler->key();
+        if (m_header.keyOffset == hdr::Encryption2) {
+            putLe32(&fixed[hdr::Encryption1], hdr::KeyInDataHeader);
+            keyBytes = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24)};
+            oldKeyBytes.resize(4);
+            if (!disk::readAll(m_fd, oldKeyBytes.data(), 4, hdr::Encryption2))
+                failIo("cannot read the table", m_path, errno);
+        } else {
+            putLe32(&fixed[hdr::Encryption1], key);
+        }
+    }
+
+    JournalImage journal;
+    journal.originalSize = oldSize;
+    journal.entries.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end())});
+    if (!oldKeyBytes.empty())
+        journal.entries.push_back({hdr::Encryption2, oldKeyBytes});
+    for (const auto& [n, im] : m_images)
+        if (!im.original.empty())
+            journal.entries.push_back({m_header.blockOffset(n), im.original});
+    if (newSize < oldSize) {
+        JournalEntry tail;
+        tail.offset = newSize;
+        tail.original.resize(size_t(oldSize - newSize));
+        if (!disk::readAll(m_fd, tail.original.data(), tail.original.size(), newSize))
+            failIo("cannot read the table", m_path, errno);
+        journal.entries.push_back(std::move(tail));
+    }
+
+    disk::Disk& d = disk::current();
+    // 1. The journal, durable with its name before the table is touched.
+    {
+        const std::vector<uint8_t> bytes = journal.serialize();
+        // The journal holds the table's bytes: it grants exactly what the table
+        // grants (no more, whatever the umask or a stale journal's mode), so
+        // whoever may change a shared table can also roll a change of it back.
+        const mode_t journalMode = m_stat.st_mode & 0666;
+        const int jfd = d.open(m_journalPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, journalMode);
+        if (jfd < 0)
+            failIo("cannot create the journal", m_journalPath, errno);
+        ::fchmod(jfd, journalMode);
+        bool ok = disk::writeAll(jfd, bytes.data(), bytes.size(), 0) && d.sync(jfd) == 0;
+        int err = errno;
+        if (d.close(jfd) != 0 && ok) {
+            ok = false;
+            err = errno;
+        }
+        const char* what = "cannot write the journal";
+        if (ok && !disk::syncDirectoryOf(m_journalPath)) {
+            ok = false;
+            err = errno;
+            what = "cannot flush the journal's folder to disk";
+        }
+        if (!ok) {
+            // The table is untouched; a journal that stayed would only roll back nothing.
+            d.unlink(m_journalPath);
+            failIo(what, m_journalPath, err);
+        }
+    }
+
+    // 2. The change itself. A failure puts the original bytes back, synced,
+    // before the journal goes; should that fail too, the journal stays and the
+    // next access rolls the change back.
+    auto undo = [&](int err, const char* what) {
+        try {
+            rollBack(m_fd, journal);
+            d.unlink(m_journalPath);
+            disk::syncDirectoryOf(m_journalPath); // a journal that came back would restore the same bytes
+        } catch (...) {
+        }
+        m_cache.clear();
+        failIo(what, m_path, err);
+    };
+    const scramble::BlockScrambler* storing = scrambler();
+    std::vector<uint8_t> stored;
+    for (const auto& [n, im] : m_images) {
+        const uint8_t* bytes = im.bytes.data();
+        if (storing) {
+            stored = im.bytes;
+            storing->scramble(stored.data(), stored.size(), n);
+            bytes = stored.data();
+        }
+        if (!disk::writeAll(m_fd, bytes, im.bytes.size(), m_header.blockOffset(n)))
+            undo(errno, "cannot write the table");
+    }
+    if (!keyBytes.empty() && !disk::writeAll(m_fd, keyBytes.data(), keyBytes.size(), hdr::Encryption2))
+        undo(errno, "cannot write the table");
+    if (!disk::writeAll(m_fd, fixed.data(), fixed.size(), 0))
+        undo(errno, "cannot write the table");
+    if (newSize < oldSize && d.ftruncate(m_fd, off_t(newSize)) != 0)
+        undo(errno, "cannot shorten the table");
+    if (d.sync(m_fd) != 0)
+        undo(errno, "cannot flush the table to disk");
+
+    // 3. Commit: the journal goes, and its removal is durable. Until the folder
+    // is synced the journal may come back after a power cut and undo a change
+    // already reported as stored, so a failed sync undoes the change now.
+    if (d.unlink(m_journalPath) != 0)
+        undo(errno, "cannot remove the journal");
+    if (!disk::syncDirectoryOf(m_journalPath))
+        undo(errno, "cannot flush the table's folder to disk");
+
+    m_fixed = fixed;
+    m_header.counters = c;
+    if (m_newScrambler) {
+        m_header.key = m_newScrambler->key();
+        m_header.encrypted = m_header.key != 0;
+        m_scrambler = m_header.encrypted ? std::move(m_newScrambler) : nullptr;
+        m_newScrambler.reset();
+    }
+    ::fstat(m_fd, &m_stat);
+    m_cache.clear();
+    ++m_generation;
+    m_processChanges->fetch_add(1);
+}
+
+} // namespace ke

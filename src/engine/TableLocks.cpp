@@ -1,0 +1,156 @@
+// The table's locks: the transaction lock that orders readers and writers, the
+// share lock of an open, record locks, and the read and write scopes built on
+// them.
+#include "TableFile.h"
+
+#include "EngineError.h"
+#include "Format.h"
+#include "kartoteka_engine.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+
+namespace ke {
+
+namespace {
+
+uint64_t recordLockOffset(uint64_t hash) { return lockbyte::RecordBase + (hash & lockbyte::RecordMask); }
+
+} // namespace
+
+bool TableFile::trySetLock(uint64_t offset, short type)
+{
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(offset);
+    fl.l_len = 1;
+    while (::fcntl(m_fd, F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EACCES)
+            return false;
+        failIo("cannot lock the table", m_path, errno);
+    }
+    return true;
+}
+
+void TableFile::setLock(uint64_t offset, short type, bool wait, const char* what)
+{
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(offset);
+    fl.l_len = 1;
+    while (::fcntl(m_fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR)
+            continue;
+        failIo(what, m_path, errno);
+    }
+}
+
+void TableFile::lockShare(bool exclusive)
+{
+    short type = (exclusive && m_writable) ? F_WRLCK : F_RDLCK;
+    if (!trySetLock(lockbyte::Share, type))
+        fail(KE_ERR_TABLE_IN_USE, m_path + (exclusive ? ": the table is open elsewhere" : ": the table is open exclusively elsewhere"));
+}
+
+bool TableFile::tryLockRecord(uint64_t hash)
+{
+    if (!m_writable)
+        fail(KE_ERR_TABLE_READ_ONLY, m_path);
+    return trySetLock(recordLockOffset(hash), F_WRLCK);
+}
+
+void TableFile::unlockRecord(uint64_t hash)
+{
+    trySetLock(recordLockOffset(hash), F_UNLCK);
+}
+
+bool TableFile::lockedByOther(uint64_t hash)
+{
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(recordLockOffset(hash));
+    fl.l_len = 1;
+    if (::fcntl(m_fd, F_OFD_GETLK, &fl) != 0)
+        failIo("cannot test a record lock", m_path, errno);
+    return fl.l_type != F_UNLCK;
+}
+
+TableFile::ReadScope::ReadScope(TableFile& f, uint16_t cachedBlock) : m_file(f)
+{
+    f.m_readLocked = false;
+    // Taken before the file is looked at: a change committed by this process
+    // from here on makes the next step look again.
+    f.m_seenProcessChanges = f.m_processChanges->load();
+    if (cachedBlock && f.m_cache.count(cachedBlock) && f.headerUnchanged())
+        return;
+    f.setLock(lockbyte::Transaction, F_RDLCK, true, "cannot lock the table");
+    f.m_readLocked = true;
+    try {
+        f.recoverIfNeeded(false);
+        f.refresh();
+    } catch (...) {
+        f.m_readLocked = false;
+        f.setLock(lockbyte::Transaction, F_UNLCK, false, "cannot unlock the table");
+        throw;
+    }
+}
+
+TableFile::ReadScope::~ReadScope()
+{
+    if (!m_file.m_readLocked)
+        return;
+    m_file.m_readLocked = false;
+    try {
+        m_file.setLock(lockbyte::Transaction, F_UNLCK, false, "cannot unlock the table");
+    } catch (...) {
+    }
+}
+
+TableFile::WriteScope::WriteScope(TableFile& f) : m_file(f)
+{
+    if (!f.m_writable)
+        fail(KE_ERR_TABLE_READ_ONLY, f.m_path);
+    f.setLock(lockbyte::Transaction, F_WRLCK, true, "cannot lock the table");
+    try {
+        f.recoverIfNeeded(true);
+        f.refresh();
+    } catch (...) {
+        f.setLock(lockbyte::Transaction, F_UNLCK, false, "cannot unlock the table");
+        throw;
+    }
+    f.m_txn = true;
+    f.m_txnCounters = f.m_header.counters;
+    f.m_images.clear();
+}
+
+void TableFile::WriteScope::commit()
+{
+    m_file.commitTransaction();
+    m_done = true;
+    m_file.endTransaction();
+}
+
+TableFile::WriteScope::~WriteScope()
+{
+    if (!m_done)
+        m_file.endTransaction();
+    try {
+        m_file.setLock(lockbyte::Transaction, F_UNLCK, false, "cannot unlock the table");
+    } catch (...) {
+    }
+}
+
+void TableFile::endTransaction()
+{
+    m_txn = false;
+    m_images.clear();
+    m_newScrambler.reset();
+}
+
+} // namespace ke
