@@ -111,7 +111,7 @@ double bestScan(ke_database* db, const std::string& name)
     for (int run = 0; run < 3; ++run) {
         const auto t0 = Clock::now();
         ke_set_to_begin(c);
-        while (ke_get_next_record(c, KE_LOCK_NONE, rec.data()) == KE_OK)
+        while (ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()) == KE_OK)
             ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank);
         best = std::min(best, microseconds(Clock::now() - t0) / 1000.0);
     }
@@ -164,22 +164,22 @@ void runSize(const std::string& dir, int records)
     std::vector<uint8_t> rec(170);
     const double first = timeEach(2000, [&] {
         ke_set_to_begin(c);
-        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "first");
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "first");
     });
     const double last = timeEach(2000, [&] {
         ke_set_to_end(c);
-        check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), "last");
+        check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "last");
     });
     // Next and Prior around the middle of the table.
     ke_set_to_begin(c);
     for (int i = 0; i < records / 2; ++i)
-        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "walk");
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "walk");
     // 20,000 steps each way, in runs of at most half the table.
     const int span = std::min(records / 2 - 1, 20000);
     double next = 0, prior = 0;
     for (int done = 0; done < 20000; done += span) {
-        next += timeEach(span, [&] { check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "next"); }) * span;
-        prior += timeEach(span, [&] { check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), "prior"); }) * span;
+        next += timeEach(span, [&] { check(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "next"); }) * span;
+        prior += timeEach(span, [&] { check(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "prior"); }) * span;
     }
     next /= ((20000 + span - 1) / span) * span;
     prior /= ((20000 + span - 1) / span) * span;
@@ -189,7 +189,7 @@ void runSize(const std::string& dir, int records)
     const double field = timeEach(100000, [&] { check(ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank), "field"); });
     // Changes in the middle: modify the current record, insert before it, delete what was inserted.
     const int changes = 200;
-    check(ke_get_record(c, KE_LOCK_NONE, rec.data()), "current");
+    check(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "current");
     const double modify = timeEach(changes, [&] {
         rec[100] = uint8_t('0' + rand() % 10);
         check(ke_modify_record(c, rec.data(), 1), "modify");
@@ -201,7 +201,7 @@ void runSize(const std::string& dir, int records)
         auto t1 = Clock::now();
         check(ke_delete_record(c), "delete");
         auto t2 = Clock::now();
-        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), "next after delete");
+        check(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), "next after delete");
         insert += microseconds(t1 - t0);
         remove += microseconds(t2 - t1);
     }
@@ -212,7 +212,7 @@ void runSize(const std::string& dir, int records)
     auto t0 = Clock::now();
     ke_set_to_begin(c);
     long scanned = 0;
-    while (ke_get_next_record(c, KE_LOCK_NONE, rec.data()) == KE_OK) {
+    while (ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()) == KE_OK) {
         ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank);
         ++scanned;
     }

@@ -80,7 +80,7 @@ long engineScan(const std::string& dir, const std::string& name)
     size_t length = 0;
     int blank = 0;
     long n = 0;
-    while (ke_get_next_record(c, KE_LOCK_NONE, rec.data()) == KE_OK) {
+    while (ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()) == KE_OK) {
         ke_get_field(c, 2, rec.data(), value, sizeof value, &length, &blank);
         ++n;
     }

@@ -46,7 +46,7 @@ void makeTable(const std::string& path, size_t records)
     std::vector<uint8_t> all, record(table.recordSize());
     const char* surnames[] = {"Иванов", "Петрова", "Сидоров", "Кузнецова, Мария", "О'Коннор \"мл.\""};
     for (size_t n = 1; n <= records; ++n) {
-        kt::require(ke_init_record(table.cursor(), record.data()));
+        kt::require(ke_init_record(table.cursor(), record.data(), record.size()));
         const std::string values[] = {std::to_string(n % 100000), surnames[n % 5], "Александр", "Сергеевич",
                                       std::to_string(18 + n % 60), n % 3 ? "женат" : "холост", std::to_string(n % 4)};
         for (const kt::Field& f : table.fields())

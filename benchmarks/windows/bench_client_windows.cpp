@@ -82,7 +82,7 @@ struct BenchTable {
         check(api.get_cursor_props(cursor, &props), "props");
         std::vector<uint8_t> record(props.record_size);
         for (int i = 0; i < count; ++i) {
-            check(api.init_record(cursor, record.data()), "init_record");
+            check(api.init_record(cursor, record.data(), record.size()), "init_record");
             const QStringList values{QString::number(i % 100000), QStringLiteral("Фамилия%1").arg(i),
                                      QStringLiteral("Имя"), QStringLiteral("Отчество"),
                                      QString::number(20 + i % 60), QStringLiteral("женат"), QString::number(i % 5)};
@@ -93,7 +93,7 @@ struct BenchTable {
                 check(api.unicode_to_native(props.code_page, utf8.constData(), size_t(utf8.size()), native,
                                             sizeof native, &length),
                       "convert");
-                check(api.put_field(cursor, uint16_t(f + 1), record.data(), native, length), "put_field");
+                check(api.put_field(cursor, uint16_t(f + 1), record.data(), record.size(), native, length), "put_field");
             }
             check(api.set_to_end(cursor), "set_to_end");
             check(api.insert_record(cursor, KE_LOCK_NONE, record.data()), "insert_record");

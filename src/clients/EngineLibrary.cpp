@@ -1,12 +1,19 @@
 #include "EngineLibrary.h"
 
+#include "EngineConfig.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <dlfcn.h>
+#include <glob.h>
+#include <link.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -16,6 +23,7 @@ bool g_searchElsewhere = true;
 constexpr unsigned short kNotFound = 0x2108;
 constexpr unsigned short kLoadFailed = 0x2109;
 constexpr unsigned short kNoMemory = 0x2501;
+constexpr unsigned short kBadConfiguration = KE_ERR_CONFIG;
 constexpr unsigned short kNoInitEntry = 0x2A06;
 
 QString programDirectory() {
@@ -26,20 +34,70 @@ QString programDirectory() {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(u'/', 0, -2);
 }
 
-QStringList readLibraryPaths(const QString& file) {
-    QFile f(file);
-    if (file.isEmpty() || !f.open(QIODevice::ReadOnly))
-        return {};
-    return EngineLibrary::parseLibraryPaths(QString::fromUtf8(f.readAll()));
-}
-
-unsigned short classify(const char* error) {
-    const QString text = QString::fromLocal8Bit(error ? error : "");
-    if (text.contains(QLatin1String("No such file or directory")))
-        return kNotFound;
-    if (text.contains(QLatin1String("Cannot allocate memory")) || text.contains(QLatin1String("out of memory")))
+// Why a file that is there did not load. The dynamic loader's message is in
+// the user's language, so it is compared with the system's own text for
+// "out of memory" in that language, never with English words.
+unsigned short loadFailure(const char* error) {
+    if (error && (std::strstr(error, std::strerror(ENOMEM)) || std::strstr(error, "out of memory")))
         return kNoMemory;
     return kLoadFailed;
+}
+
+// The folders of /etc/ld.so.conf and the files it includes: what the loader's
+// cache holds.
+void addConfiguredSystemFolders(const QString& file, QStringList& folders, int depth = 0) {
+    QFile f(file);
+    if (depth > 8 || !f.open(QIODevice::ReadOnly))
+        return;
+    const QString here = QFileInfo(file).absolutePath();
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        QString line = QFile::decodeName(raw);
+        line = line.left(line.indexOf(u'#')).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1String("include")) && line.size() > 7 && line.at(7).isSpace()) {
+            QString pattern = line.mid(8).trimmed();
+            if (!pattern.startsWith(u'/'))
+                pattern = here + u'/' + pattern;
+            glob_t found{};
+            if (::glob(QFile::encodeName(pattern).constData(), 0, nullptr, &found) == 0)
+                for (size_t i = 0; i < found.gl_pathc; ++i)
+                    addConfiguredSystemFolders(QFile::decodeName(found.gl_pathv[i]), folders, depth + 1);
+            ::globfree(&found);
+        } else if (line.startsWith(u'/')) {
+            folders << line;
+        }
+    }
+}
+
+// The folders the system's search looks in for a bare file name: the search
+// path the dynamic loader reports for the program (LD_LIBRARY_PATH, the
+// program's run path, the default folders), then the folders of its cache.
+QStringList systemSearchFolders() {
+    QStringList folders;
+    if (void* self = dlopen(nullptr, RTLD_NOW)) {
+        Dl_serinfo size{};
+        if (dlinfo(self, RTLD_DI_SERINFOSIZE, &size) == 0 && size.dls_size >= sizeof(Dl_serinfo)) {
+            std::unique_ptr<char[]> buffer(new char[size.dls_size]);
+            auto* info = reinterpret_cast<Dl_serinfo*>(buffer.get());
+            std::memcpy(info, &size, sizeof size);
+            if (dlinfo(self, RTLD_DI_SERINFO, info) == 0)
+                for (unsigned i = 0; i < info->dls_cnt; ++i)
+                    folders << QFile::decodeName(info->dls_serpath[i].dls_name);
+        }
+        dlclose(self);
+    }
+    addConfiguredSystemFolders(QStringLiteral("/etc/ld.so.conf"), folders);
+    folders.removeDuplicates();
+    return folders;
+}
+
+// Whether the system's search can see a file of that name at all.
+bool systemSearchFinds(const QString& name) {
+    for (const QString& folder : systemSearchFolders())
+        if (!folder.isEmpty() && QFileInfo::exists(QDir(folder).filePath(name)))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -49,48 +107,28 @@ void EngineLibrary::setProgramDirectoryForTests(const QString& directory, bool s
     g_searchElsewhere = searchElsewhere;
 }
 
-QStringList EngineLibrary::parseLibraryPaths(const QString& configText) {
+QStringList EngineLibrary::configuredLibraryPaths(bool* readable) {
+    ke::EngineConfig config;
+    std::string error;
+    const bool ok = ke::EngineConfig::load(config, error);
+    if (readable)
+        *readable = ok;
     QStringList paths;
-    const QStringList lines = configText.split(u'\n');
-    for (QString line : lines) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(u';') || line.startsWith(u'['))
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        const QString key = line.left(eq).trimmed().toLower();
-        if (key != QLatin1String("library_path") && key != QLatin1String("library_paths"))
-            continue;
-        const QStringList dirs = line.mid(eq + 1).split(u':', Qt::SkipEmptyParts);
-        for (const QString& dir : dirs) {
-            QString d = dir.trimmed();
-            if (d.startsWith(QLatin1String("~/")))
-                d = QDir::homePath() + d.mid(1);
-            if (!d.isEmpty())
-                paths << d;
-        }
-    }
+    for (const std::string& path : config.libraryPaths)
+        paths << QFile::decodeName(QByteArray::fromStdString(path));
     return paths;
 }
 
-QStringList EngineLibrary::configuredLibraryPaths() {
-    QStringList paths;
-    // The engine reads the same files in this order.
-    paths << readLibraryPaths(QStringLiteral("/etc/kartoteka/engine.conf"));
-    paths << readLibraryPaths(QDir::homePath() + QLatin1String("/.config/kartoteka/engine.conf"));
-    paths << readLibraryPaths(qEnvironmentVariable("KARTOTEKA_ENGINE_CONFIG"));
-    return paths;
-}
-
-QStringList EngineLibrary::candidates() {
+QStringList EngineLibrary::candidates(bool* configurationReadable) {
     const QString name = QString::fromLatin1(kFileName);
     QStringList list;
     const QString dir = programDirectory();
     if (!dir.isEmpty())
         list << QDir(dir).filePath(name);
+    if (configurationReadable)
+        *configurationReadable = true;
     if (g_searchElsewhere) {
-        for (const QString& d : configuredLibraryPaths())
+        for (const QString& d : configuredLibraryPaths(configurationReadable))
             list << QDir(d).filePath(name);
         list << name;
     }
@@ -101,29 +139,35 @@ QStringList EngineLibrary::candidates() {
 unsigned short EngineLibrary::load() {
     if (handle_)
         return 0;
+    bool configurationReadable = true;
     unsigned short failure = kNotFound;
-    for (const QString& candidate : candidates()) {
+    for (const QString& candidate : candidates(&configurationReadable)) {
+        // Whether the engine is there is decided by looking for its file, never
+        // by reading the dynamic loader's message (it is in the user's
+        // language). A file that is not there is simply the next candidate; a
+        // file that is there and cannot be loaded is a load failure.
         const bool bare = !candidate.contains(u'/');
-        // A named file that is not there is simply the next candidate; only a
-        // file that exists and cannot be loaded is a load failure.
         if (!bare && !QFileInfo::exists(candidate))
             continue;
         const QByteArray file = QFile::encodeName(candidate);
         dlerror();
         void* handle = dlopen(file.constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
-            const unsigned short code = classify(dlerror());
-            if (code != kNotFound) {
-                failure = code;
-                break;
-            }
-            continue;
+            const char* error = dlerror();
+            if (bare && !systemSearchFinds(candidate))
+                continue;
+            failure = loadFailure(error);
+            break;
         }
         handle_ = handle;
         path_ = candidate;
         failure = 0;
         break;
     }
+    // A configuration the engine would refuse names no folders; when the
+    // engine is found nowhere else, that is the reason to give.
+    if (failure == kNotFound && !configurationReadable)
+        failure = kBadConfiguration;
     if (failure)
         return failure;
 

@@ -18,9 +18,10 @@ public:
     EngineLibrary(const EngineLibrary&) = delete;
     EngineLibrary& operator=(const EngineLibrary&) = delete;
 
-    // Loads the library; returns 0 or the load failure: $2108 file or path not
-    // found, $2501 out of memory, $2109 other load failure, $2A06 no
-    // initialisation entry.
+    // Loads the library; returns 0 or the load failure: $2108 no file of the
+    // library's name along the search path, $2501 out of memory, $2109 other
+    // load failure, $2117 not found and the engine configuration cannot be
+    // read (it might have named the folder), $2A06 no initialisation entry.
     unsigned short load();
     void unload() noexcept;
     bool loaded() const { return handle_ != nullptr; }
@@ -29,15 +30,15 @@ public:
     QString path() const { return path_; }
 
     // The candidates tried in order: full paths, and last the bare file name
-    // for the system's search.
-    static QStringList candidates();
-    // The library paths of the configuration files, in the engine's order:
-    // /etc/kartoteka/engine.conf, ~/.config/kartoteka/engine.conf, then the
-    // file named by KARTOTEKA_ENGINE_CONFIG.
-    static QStringList configuredLibraryPaths();
-    // Lines "library_path = <dir>" ("#" and ";" start comments, several
-    // directories may be separated by ":").
-    static QStringList parseLibraryPaths(const QString& configText);
+    // for the system's search. configurationReadable (may be null) tells
+    // whether the engine configuration could be read.
+    static QStringList candidates(bool* configurationReadable = nullptr);
+    // The library paths of the engine configuration, read by the engine's own
+    // reader (src/engine/config): /etc/kartoteka/engine.conf,
+    // $XDG_CONFIG_HOME/kartoteka/engine.conf, then the file named by
+    // KARTOTEKA_ENGINE_CONFIG. A configuration the engine refuses gives none,
+    // and *readable (may be null) false.
+    static QStringList configuredLibraryPaths(bool* readable = nullptr);
 
     // Tests: replaces the executable's directory (empty: no override), and can
     // leave out the configuration and system search.

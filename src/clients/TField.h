@@ -38,7 +38,8 @@ public:
 
     // The value of the current record; the empty text for a blank value or no record.
     QString AsString() const;
-    // Writes the value into the current record: cut to Size, converted to the
+    // Writes the value into the current record: cut to Size (and to the table
+    // column's size when the column is shorter), converted to the
     // table's characters; sets the table's Modified flag and notifies deFieldChange.
     // Outside edit and insert state: "Table1: Dataset not in edit or insert mode".
     void SetAsString(const QString& value);
@@ -59,6 +60,7 @@ private:
     bool readOnly_ = false;
     TTable* dataSet_ = nullptr;
     int fieldNo_ = 0;
+    int columnSize_ = 0; // characters the bound column holds, while the table is open
 };
 
 // A text field.

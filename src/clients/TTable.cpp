@@ -111,10 +111,16 @@ void TTable::setFieldText(TField* field, const QString& text) {
         fail(QStringLiteral("Dataset not in edit or insert mode"));
     if (field->ReadOnly() || field->fieldNo_ == 0)
         fail(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
-    const QString cut = field->Size() > 0 ? text.left(field->Size()) : text;
+    // The engine refuses a value longer than its column, so the text is cut
+    // here: to the field's Size (what the edit boxes let the user type), and
+    // to the column when a table's column is shorter than the program's field.
+    int limit = field->Size();
+    if (field->columnSize_ > 0 && (limit <= 0 || field->columnSize_ < limit))
+        limit = field->columnSize_;
+    const QString cut = limit > 0 ? text.left(limit) : text;
     const auto number = static_cast<uint16_t>(field->fieldNo_);
     if (cut.isEmpty()) {
-        check(api_->put_field(cursor_, number, record_.data(), nullptr, 0));
+        check(api_->put_field(cursor_, number, record_.data(), record_.size(), nullptr, 0));
     } else {
         const QByteArray utf8 = cut.toUtf8();
         std::vector<unsigned char> native(static_cast<size_t>(utf8.size()) + 4);
@@ -125,7 +131,7 @@ void TTable::setFieldText(TField* field, const QString& text) {
             int blank = 0;
             check(api_->verify_field(cursor_, number, native.data(), length, &blank));
         }
-        check(api_->put_field(cursor_, number, record_.data(), native.data(), length));
+        check(api_->put_field(cursor_, number, record_.data(), record_.size(), native.data(), length));
     }
     modified_ = true;
     dataEvent(deFieldChange, field);
@@ -208,7 +214,7 @@ void TTable::Open() {
         record_.assign(record_.size(), 0);
         clearView();
         check(api_->set_to_begin(cursor_));
-        const unsigned short result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        const unsigned short result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
         if (result == KE_OK) {
             record_.swap(scratch_);
             hasRecord_ = true;
@@ -266,7 +272,7 @@ void TTable::bindFields() {
     check(api_->get_cursor_props(cursor_, &props));
     std::vector<ke_field_desc> descs(props.field_count);
     if (!descs.empty())
-        check(api_->get_field_descs(cursor_, descs.data()));
+        check(api_->get_field_descs(cursor_, descs.data(), props.field_count));
     for (TField* field : fields_) {
         const ke_field_desc* column = nullptr;
         for (const ke_field_desc& desc : descs) {
@@ -282,6 +288,7 @@ void TTable::bindFields() {
             fail(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
                      .arg(field->FieldName(), QStringLiteral("String"), columnTypeName(column->type)));
         field->fieldNo_ = column->number;
+        field->columnSize_ = isTextColumn(column->type) ? column->size : 0;
     }
 }
 
@@ -293,7 +300,7 @@ void TTable::closeCursor() noexcept {
         database_->RemoveUser();
     database_ = nullptr;
     for (TField* field : fields_)
-        field->fieldNo_ = 0;
+        field->fieldNo_ = field->columnSize_ = 0;
     record_.clear();
     scratch_.clear();
     hasRecord_ = false;
@@ -328,17 +335,17 @@ void TTable::clearView() {
 
 void TTable::resync() {
     // The engine's current record, else the next, else the prior one.
-    unsigned short result = api_->get_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    unsigned short result = api_->get_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
     if (result != KE_OK && result != kNoCurrent && result != kNotFound && result != kDeleted && result != kBof &&
         result != kEof)
         check(result);
     if (result != KE_OK) {
-        result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        result = api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
         if (result != KE_OK && result != kEof)
             check(result);
     }
     if (result != KE_OK) {
-        result = api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+        result = api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
         if (result != KE_OK && result != kBof)
             check(result);
     }
@@ -358,10 +365,10 @@ void TTable::reposition(bool atEnd) {
     // and the next move start from there.
     if (atEnd) {
         check(api_->set_to_end(cursor_));
-        check(api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data()));
+        check(api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size()));
     } else {
         check(api_->set_to_begin(cursor_));
-        check(api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data()));
+        check(api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size()));
     }
 }
 
@@ -395,8 +402,8 @@ void TTable::moveToEnd(bool first) {
     Settle();
     clearView();
     check(first ? api_->set_to_begin(cursor_) : api_->set_to_end(cursor_));
-    const unsigned short result = first ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data())
-                                        : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    const unsigned short result = first ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size())
+                                        : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
     if (result == KE_OK) {
         record_.swap(scratch_);
         hasRecord_ = true;
@@ -422,8 +429,8 @@ void TTable::move(bool forward) {
         return;
     const bool oldBof = bof_, oldEof = eof_;
     bof_ = eof_ = false;
-    const unsigned short result = forward ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data())
-                                          : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data());
+    const unsigned short result = forward ? api_->get_next_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size())
+                                          : api_->get_prior_record(cursor_, KE_LOCK_NONE, scratch_.data(), scratch_.size());
     if (result == KE_OK) {
         record_.swap(scratch_);
         dataEvent(deDataSetScroll, reinterpret_cast<void*>(static_cast<intptr_t>(forward ? 1 : -1)));
@@ -450,7 +457,7 @@ void TTable::Edit() {
     }
     Settle();
     checkCanModify();
-    check(api_->get_record(cursor_, KE_LOCK_WRITE, scratch_.data()));
+    check(api_->get_record(cursor_, KE_LOCK_WRITE, scratch_.data(), scratch_.size()));
     record_.swap(scratch_);
     modified_ = false;
     setState(dsEdit);
@@ -460,7 +467,7 @@ void TTable::Edit() {
 void TTable::Insert() {
     Settle();
     checkCanModify();
-    check(api_->init_record(cursor_, scratch_.data()));
+    check(api_->init_record(cursor_, scratch_.data(), scratch_.size()));
     check(api_->make_insertion_point(cursor_));
     record_.swap(scratch_);
     hasRecord_ = true;

@@ -15,4 +15,4 @@ target_sources(kartoteka_clients PRIVATE
   TPasswordDialog.cpp TPasswordDialog.h
 )
 target_include_directories(kartoteka_clients PUBLIC ${PROJECT_SOURCE_DIR}/src/engine/include)
-target_link_libraries(kartoteka_clients PUBLIC ${CMAKE_DL_LIBS})
+target_link_libraries(kartoteka_clients PUBLIC ${CMAKE_DL_LIBS} PRIVATE kartoteka_engine_config)

@@ -32,6 +32,32 @@ bool looksLikePath(const std::string& name)
     return name.find_first_of(":\\/") != std::string::npos;
 }
 
+// A record buffer the engine writes into: at least a record long; NULL only
+// where the caller may leave the record out.
+void checkRecordBuffer(ke::Cursor& c, const uint8_t* record, size_t size, bool required)
+{
+    if (!record) {
+        if (required)
+            fail(KE_ERR_INVALID_PARAMETER, "no record buffer");
+        return;
+    }
+    const size_t needed = c.header().recordSize;
+    if (size < needed)
+        fail(KE_ERR_BUFFER_TOO_SMALL,
+             "a record needs " + std::to_string(needed) + " bytes, the buffer has " + std::to_string(size));
+}
+
+// A field's name in UTF-8, as the field descriptions give it.
+std::string fieldName(const ke::TableHeader& h, const ke::FieldInfo& f)
+{
+    if (const ke::CodePage* cp = ke::CodePage::get(h.textCodePage()))
+        return cp->toUtf8(reinterpret_cast<const uint8_t*>(f.rawName.data()), f.rawName.size());
+    std::string name;
+    for (unsigned char ch : f.rawName)
+        ke::appendUtf8(name, ch < 0x80 ? ch : 0xFFFD);
+    return name;
+}
+
 } // namespace
 
 extern "C" {
@@ -148,27 +174,22 @@ ke_result ke_get_cursor_props(ke_cursor* cursor, ke_cursor_props* props)
     });
 }
 
-ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs)
+ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs, uint16_t capacity)
 {
     return guardedCall(true, [&](Session& s) {
         ke::Cursor& c = cursorOf(s, cursor);
-        if (!descs)
-            fail(KE_ERR_INVALID_PARAMETER, "no place for the field descriptions");
         const ke::TableHeader& h = c.header();
-        const ke::CodePage* cp = ke::CodePage::get(h.textCodePage());
+        if (!descs && !h.fields.empty())
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the field descriptions");
+        if (capacity < h.fields.size())
+            fail(KE_ERR_BUFFER_TOO_SMALL, "the table has " + std::to_string(h.fields.size()) +
+                                              " fields, the buffer room for " + std::to_string(capacity));
         for (size_t i = 0; i < h.fields.size(); ++i) {
             const ke::FieldInfo& f = h.fields[i];
             ke_field_desc& d = descs[i];
             std::memset(&d, 0, sizeof d);
             d.number = uint16_t(i + 1);
-            std::string name;
-            if (cp) {
-                name = cp->toUtf8(reinterpret_cast<const uint8_t*>(f.rawName.data()), f.rawName.size());
-            } else {
-                for (unsigned char ch : f.rawName)
-                    ke::appendUtf8(name, ch < 0x80 ? ch : 0xFFFD);
-            }
-            copyText(name, d.name, sizeof d.name);
+            copyText(fieldName(h, f), d.name, sizeof d.name);
             d.type = f.type;
             d.size = f.size;
             d.offset = f.offset;
@@ -186,27 +207,38 @@ ke_result ke_set_to_end(ke_cursor* cursor)
     return guardedCall(true, [&](Session& s) { cursorOf(s, cursor).setToEnd(); });
 }
 
-ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record)
-{
-    return guardedCall(true, [&](Session& s) { cursorOf(s, cursor).current(lock == KE_LOCK_WRITE, record); });
-}
-
-ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record)
-{
-    return guardedCall(true, [&](Session& s) { cursorOf(s, cursor).next(lock == KE_LOCK_WRITE, record); });
-}
-
-ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record)
-{
-    return guardedCall(true, [&](Session& s) { cursorOf(s, cursor).prior(lock == KE_LOCK_WRITE, record); });
-}
-
-ke_result ke_init_record(ke_cursor* cursor, uint8_t* record)
+ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size)
 {
     return guardedCall(true, [&](Session& s) {
         ke::Cursor& c = cursorOf(s, cursor);
-        if (!record)
-            fail(KE_ERR_INVALID_PARAMETER, "no record buffer");
+        checkRecordBuffer(c, record, record_size, false);
+        c.current(lock == KE_LOCK_WRITE, record);
+    });
+}
+
+ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        checkRecordBuffer(c, record, record_size, false);
+        c.next(lock == KE_LOCK_WRITE, record);
+    });
+}
+
+ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        checkRecordBuffer(c, record, record_size, false);
+        c.prior(lock == KE_LOCK_WRITE, record);
+    });
+}
+
+ke_result ke_init_record(ke_cursor* cursor, uint8_t* record, size_t record_size)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        checkRecordBuffer(c, record, record_size, true);
         c.blankRecord(record);
     });
 }
@@ -233,6 +265,8 @@ ke_result ke_get_field(ke_cursor* cursor, uint16_t field, const uint8_t* record,
             *length = n;
         if (blank)
             *blank = isBlank ? 1 : 0;
+        if (!value && capacity)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the value");
         if (n > capacity || (n > 0 && !value))
             fail(KE_ERR_BUFFER_TOO_SMALL, "the field needs " + std::to_string(n) + " bytes");
         if (n)
@@ -240,13 +274,13 @@ ke_result ke_get_field(ke_cursor* cursor, uint16_t field, const uint8_t* record,
     });
 }
 
-ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record, const uint8_t* value, size_t length)
+ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record, size_t record_size, const uint8_t* value,
+                       size_t length)
 {
     return guardedCall(true, [&](Session& s) {
         ke::Cursor& c = cursorOf(s, cursor);
         const ke::FieldInfo& f = fieldOf(c, field);
-        if (!record)
-            fail(KE_ERR_INVALID_PARAMETER, "no record buffer");
+        checkRecordBuffer(c, record, record_size, true);
         uint8_t* p = record + f.offset;
         if (!value || length == 0) {
             std::memset(p, 0, f.size);
@@ -254,8 +288,11 @@ ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record, const
         }
         if (f.type == KE_FIELD_ALPHA) {
             const void* nul = std::memchr(value, 0, length);
-            size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - value) : length;
-            n = std::min<size_t>(n, f.size);
+            const size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - value) : length;
+            if (n > f.size)
+                fail(KE_ERR_FIELD_TOO_LONG, "field \"" + fieldName(c.header(), f) + "\" holds at most " +
+                                                std::to_string(f.size) + " characters, the value has " +
+                                                std::to_string(n));
             std::memset(p, 0, f.size);
             std::memcpy(p, value, n);
             return;
@@ -369,6 +406,8 @@ ke_result ke_native_to_unicode(uint16_t code_page, const uint8_t* native, size_t
         const std::string text = cp->toUtf8(native, length);
         if (out_length)
             *out_length = text.size();
+        if (!utf8 && capacity)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the text");
         if (!utf8 || capacity < text.size() + 1)
             fail(KE_ERR_BUFFER_TOO_SMALL, "the text needs " + std::to_string(text.size() + 1) + " bytes");
         std::memcpy(utf8, text.data(), text.size());
@@ -388,8 +427,12 @@ ke_result ke_unicode_to_native(uint16_t code_page, const char* utf8, size_t leng
         const std::string text = cp->fromUtf8(std::string_view(utf8 ? utf8 : "", length));
         if (out_length)
             *out_length = text.size();
-        if (capacity < text.size() || (!native && !text.empty()))
+        if (!native && capacity)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the text");
+        if (capacity < text.size())
             fail(KE_ERR_BUFFER_TOO_SMALL, "the text needs " + std::to_string(text.size()) + " bytes");
+        if (!native)
+            return; // nothing to write: an empty text and no buffer
         std::memcpy(native, text.data(), text.size());
         if (capacity > text.size())
             native[text.size()] = 0;

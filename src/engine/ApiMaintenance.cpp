@@ -36,7 +36,7 @@ ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, 
         info->keyed = (h.fileType == ke::KeyedTable || h.keyFields) ? 1 : 0;
         info->write_protected = h.writeProtected ? 1 : 0;
         info->password_protected = h.encrypted ? 1 : 0;
-        if (path && capacity) {
+        if (path) {
             if (c.path().size() >= capacity)
                 fail(KE_ERR_BUFFER_TOO_SMALL, "the path needs " + std::to_string(c.path().size() + 1) + " bytes");
             copyText(c.path(), path, capacity);

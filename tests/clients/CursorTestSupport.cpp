@@ -160,7 +160,7 @@ void TestTable::append(const QList<QStringList>& records) {
     checkResult(api.get_cursor_props(cursor, &props), "get_cursor_props");
     std::vector<uint8_t> record(props.record_size);
     for (const QStringList& r : records) {
-        checkResult(api.init_record(cursor, record.data()), "init_record");
+        checkResult(api.init_record(cursor, record.data(), record.size()), "init_record");
         for (int i = 0; i < r.size(); ++i) {
             if (r[i].isNull())
                 continue;
@@ -170,7 +170,7 @@ void TestTable::append(const QList<QStringList>& records) {
             checkResult(api.unicode_to_native(props.code_page, utf8.constData(), static_cast<size_t>(utf8.size()),
                                               native.data(), native.size(), &length),
                         "unicode_to_native");
-            checkResult(api.put_field(cursor, static_cast<uint16_t>(i + 1), record.data(), native.data(), length),
+            checkResult(api.put_field(cursor, static_cast<uint16_t>(i + 1), record.data(), record.size(), native.data(), length),
                         "put_field");
         }
         checkResult(api.set_to_end(cursor), "set_to_end");
@@ -206,7 +206,7 @@ QList<QStringList> TestTable::stored() {
     checkResult(api.get_cursor_props(cursor, &props), "get_cursor_props");
     std::vector<uint8_t> record(props.record_size);
     api.set_to_begin(cursor);
-    while (api.get_next_record(cursor, KE_LOCK_NONE, record.data()) == KE_OK) {
+    while (api.get_next_record(cursor, KE_LOCK_NONE, record.data(), record.size()) == KE_OK) {
         QStringList r;
         for (int i = 0; i < columns_.size(); ++i) {
             uint8_t value[512];

@@ -1,7 +1,8 @@
 // The cursor's failure paths on the test engine: the password step, refused
 // locks, refused posts, read-only tables, a success without a cursor, failed
 // connections, rejected values, and the messages built from the engine's
-// texts and error stack.
+// texts and error stack; on the real engine, text cut to a table's shorter
+// column before the engine would refuse it.
 #include "ClientFields.h"
 #include "CursorTestSupport.h"
 #include "EDatabaseError.h"
@@ -12,6 +13,7 @@
 #include "TSession.h"
 #include "TTable.h"
 #include "TestSupport.h"
+#include "TableCreator.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -216,6 +218,35 @@ private slots:
         QCOMPARE(w.table.State(), dsBrowse);
         QCOMPARE(table_->stored()[0][1], QStringLiteral("Новая"));
         QCOMPARE(w.surname(), QStringLiteral("Белова"));
+    }
+
+    void valuesAreCutToShorterColumnsBeforeTheEngine() {
+        // The edit boxes let the user type a field's Size; the program's own
+        // table has columns exactly that long.
+        Window layout;
+        for (const ke::NewField& column : ke::clientTableLayout().fields) {
+            TField* field = layout.table.FindField(QString::fromStdString(column.name));
+            QVERIFY(field);
+            QCOMPARE(field->Size(), int(column.size));
+        }
+        // An older card index may have shorter columns. The engine refuses a
+        // value longer than its column, so the cursor cuts the typed text to
+        // the column and the post goes through.
+        QList<Column> columns = clientColumns();
+        columns[1].size = 12;
+        table_ = std::make_unique<TestTable>(TestTable::Real, columns);
+        table_->append({rec("1", "Антонова")});
+        Window w;
+        w.table.Open();
+        w.table.Edit();
+        const QString typed = QStringLiteral("Александрова-Загорская-Вишневецкая-Иванова").left(40);
+        QCOMPARE(typed.size(), 40);
+        w.fields[1]->SetAsString(typed);
+        w.fields[2]->SetAsString(QString(25, u'Я'));
+        QCOMPARE(w.surname(), typed.left(12));
+        QCOMPARE(errorOf([&] { w.table.Post(); }), QStringLiteral("(no error)"));
+        QCOMPARE(table_->stored()[0][1], typed.left(12));
+        QCOMPARE(table_->stored()[0][2], QString(25, u'Я'));
     }
 
     void refusedInsertStopsTheMove() {

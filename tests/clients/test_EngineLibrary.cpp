@@ -12,8 +12,15 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <dlfcn.h>
+
+#include <clocale>
+#include <string>
 
 using namespace CursorTest;
 
@@ -33,6 +40,13 @@ template <class F> QString errorOf(F&& f) {
     return QStringLiteral("(no error)");
 }
 
+void writeFile(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
 QString openError() {
     TTable table;
     setUpClientTable(&table);
@@ -50,7 +64,16 @@ void recordCursorAtInit() {
 class TestEngineLibrary : public QObject {
     Q_OBJECT
 
+    QTemporaryDir home_;
+
 private slots:
+    void initTestCase() {
+        // No configuration of the account running the tests.
+        QVERIFY(home_.isValid());
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     void cleanup() {
         TSession::Default().Close();
         EngineLibrary::setProgramDirectoryForTests(QString(), true);
@@ -77,11 +100,89 @@ private slots:
                 QDir::currentPath() == QCoreApplication::applicationDirPath());
     }
 
-    void configurationParsing() {
-        const QStringList paths = EngineLibrary::parseLibraryPaths(
-            QStringLiteral("; comment\n[section]\nlibrary_path = /a\nLIBRARY_PATH = /b:/c\nother = /d\nlibrary_path\n"
-                           "library_path = ~/lib\n"));
-        QCOMPARE(paths, QStringList({"/a", "/b", "/c", QDir::homePath() + QStringLiteral("/lib")}));
+    void configurationIsReadByTheEnginesRules() {
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        QTemporaryDir empty;
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
+        const QString config = dir.filePath(QStringLiteral("engine.conf"));
+        qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(config));
+        EngineLibrary::setProgramDirectoryForTests(empty.path(), true);
+
+        // A relative folder is the configuration file's, never the current directory's.
+        const QString fake = FakeEngine::directory() + QStringLiteral("/libkartoteka-engine.so");
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("engines"))));
+        QVERIFY(QFile::link(fake, dir.filePath(QStringLiteral("engines/libkartoteka-engine.so"))));
+        writeFile(elsewhere.filePath(QStringLiteral("engines/libkartoteka-engine.so")), "not a library");
+        writeFile(config, "library_path = engines\nlibrary_path = /a:/b\n");
+        bool readable = false;
+        QCOMPARE(EngineLibrary::configuredLibraryPaths(&readable),
+                 QStringList({dir.filePath(QStringLiteral("engines")), QStringLiteral("/a:/b")}));
+        QVERIFY(readable);
+        {
+            EngineLibrary library;
+            QCOMPARE(library.load(), 0);
+            QCOMPARE(library.path(), dir.filePath(QStringLiteral("engines/libkartoteka-engine.so")));
+        }
+
+        // A file the engine refuses gives the loader no folder either; found
+        // nowhere else, the engine's absence is put down to the configuration.
+        for (const QByteArray& bad : {QByteArray("[engine]\nlibrary_path = engines\n"),
+                                      QByteArray("library_paths = engines\n"), QByteArray("library_path\n"),
+                                      QByteArray("library_path = engines\nmode = fast\n")}) {
+            writeFile(config, bad);
+            QCOMPARE(EngineLibrary::configuredLibraryPaths(&readable), QStringList());
+            QVERIFY(!readable);
+            EngineLibrary library;
+            QCOMPARE(library.load(), 0x2117);
+            QVERIFY(!library.loaded());
+        }
+        // The real engine, found in the program's folder, refuses the same file when it starts.
+        EngineLibrary::setProgramDirectoryForTests(realEngineDirectory(), false);
+        QCOMPARE(openError(), initMessage(QStringLiteral("2117")));
+        // And a missing file named by KARTOTEKA_ENGINE_CONFIG is a configuration fault on both sides.
+        QVERIFY(QFile::remove(config));
+        QCOMPARE(EngineLibrary::configuredLibraryPaths(&readable), QStringList());
+        QVERIFY(!readable);
+        QCOMPARE(openError(), initMessage(QStringLiteral("2117")));
+    }
+
+    void missingLibraryIsFoundMissingInAnyLanguage() {
+        // The dynamic loader's messages are in the user's language; whether the
+        // engine is there must not depend on them.
+        const QByteArray language = qgetenv("LANGUAGE");
+        const std::string locale = std::setlocale(LC_ALL, nullptr);
+        qputenv("LANGUAGE", "ru");
+        QVERIFY(std::setlocale(LC_ALL, "ru_RU.UTF-8") || std::setlocale(LC_ALL, "C.UTF-8"));
+        auto restore = qScopeGuard([&] {
+            qputenv("LANGUAGE", language);
+            std::setlocale(LC_ALL, locale.c_str());
+        });
+        dlerror();
+        QVERIFY(!dlopen("libkartoteka-no-such-library.so", RTLD_NOW));
+        const QString message = QString::fromLocal8Bit(dlerror());
+        if (!message.contains(QRegularExpression(QStringLiteral("[а-яА-Я]"))))
+            QSKIP(qPrintable(QStringLiteral("the C library has no Russian messages here: ") + message));
+
+        QTemporaryDir empty;
+        QTemporaryDir configured;
+        const QString config = configured.filePath(QStringLiteral("engine.conf"));
+        writeFile(config, QStringLiteral("library_path = %1\n").arg(configured.path()).toUtf8());
+        qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(config));
+        // The program's folder, the configured folder and the system's search: none has it.
+        EngineLibrary::setProgramDirectoryForTests(empty.path(), true);
+        {
+            EngineLibrary library;
+            QCOMPARE(library.load(), 0x2108);
+            QVERIFY(!library.loaded());
+        }
+        QCOMPARE(openError(), initMessage(QStringLiteral("2108")));
+        // A file of that name that is no library is a load failure, in Russian too.
+        writeFile(configured.filePath(QStringLiteral("libkartoteka-engine.so")), "не библиотека");
+        EngineLibrary library;
+        QCOMPARE(library.load(), 0x2109);
     }
 
     void missingLibraryGives2108() {

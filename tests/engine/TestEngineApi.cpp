@@ -54,13 +54,13 @@ class TestEngineApi : public QObject {
         ke_cursor_props p {};
         ke_get_cursor_props(c, &p);
         std::vector<uint8_t> rec(p.record_size);
-        ke_init_record(c, rec.data());
+        ke_init_record(c, rec.data(), rec.size());
         for (size_t i = 0; i < row.size(); ++i) {
             uint8_t native[256];
             size_t n = 0;
             if (ke_unicode_to_native(p.code_page, row[i].data(), row[i].size(), native, sizeof native, &n) != KE_OK)
                 qFatal("conversion failed");
-            ke_put_field(c, uint16_t(i + 1), rec.data(), native, n);
+            ke_put_field(c, uint16_t(i + 1), rec.data(), rec.size(), native, n);
         }
         return rec;
     }
@@ -84,6 +84,8 @@ private slots:
         QVERIFY(m_home.isValid());
         qputenv("HOME", m_home.path().toUtf8());
         qunsetenv("KARTOTEKA_ENGINE_CONFIG");
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
         m_tableDir = m_home.path() + "/tables-" + QString::number(std::rand());
         QVERIFY(QDir().mkpath(m_tableDir));
         ke::createTable(tablePath(), ke::clientTableLayout());
@@ -179,7 +181,7 @@ private slots:
         QCOMPARE(p.code_page, uint16_t(1251));
         QCOMPARE(p.read_only, uint8_t(0));
         std::vector<ke_field_desc> d(p.field_count);
-        QCOMPARE(ke_get_field_descs(c, d.data()), KE_OK);
+        QCOMPARE(ke_get_field_descs(c, d.data(), uint16_t(d.size())), KE_OK);
         QCOMPARE(QString::fromUtf8(d[0].name), QString("Клиент №"));
         QCOMPARE(QString::fromUtf8(d[5].name), QString("Семейное положение"));
         QCOMPARE(d[0].size, uint16_t(5));
@@ -194,23 +196,23 @@ private slots:
         QVERIFY(c);
         std::vector<uint8_t> rec(170);
         QCOMPARE(ke_set_to_begin(c), KE_OK);
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_NO_CURRENT_RECORD);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_EOF);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_BOF);
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_NO_CURRENT_RECORD);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_EOF);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_BOF);
         QCOMPARE(ke_set_to_end(c), KE_OK);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_BOF);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_BOF);
         QCOMPARE(ke_delete_record(c), KE_ERR_NO_CURRENT_RECORD);
 
         // Insert into the empty table: the cursor stands on the new record.
         auto r1 = record(c, clientRow(1));
         QCOMPARE(ke_insert_record(c, KE_LOCK_NONE, r1.data()), KE_OK);
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 2), clientRow(1)[1]);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_EOF);
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_NO_CURRENT_RECORD);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_EOF);
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_NO_CURRENT_RECORD);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("1"));
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_BOF);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_BOF);
         QCOMPARE(checkStructure(QString::fromStdString(tablePath())), QString());
     }
 
@@ -226,15 +228,15 @@ private slots:
         }
         // Stand on record 2, insert: the new one takes its place.
         QCOMPARE(ke_set_to_begin(c), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("2"));
         QCOMPARE(ke_make_insertion_point(c), KE_OK);
         auto r9 = record(c, clientRow(9));
         QCOMPARE(ke_insert_record(c, KE_LOCK_NONE, r9.data()), KE_OK);
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("9"));
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("2"));
         // At the start crack, insert goes first.
         QCOMPARE(ke_set_to_begin(c), KE_OK);
@@ -258,27 +260,27 @@ private slots:
             QCOMPARE(ke_insert_record(c, KE_LOCK_NONE, r.data()), KE_OK);
         }
         QCOMPARE(ke_set_to_begin(c), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK); // on 2
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK); // on 2
         QCOMPARE(ke_delete_record(c), KE_OK);
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_NO_CURRENT_RECORD);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_NO_CURRENT_RECORD);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("3"));
         QCOMPARE(ke_delete_record(c), KE_OK); // delete 3: prior from the crack is 1
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("1"));
         // Delete the last record: next finds nothing, prior finds the one before.
         QCOMPARE(ke_set_to_end(c), KE_OK);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("4"));
         QCOMPARE(ke_delete_record(c), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_EOF);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_EOF);
         QCOMPARE(ke_delete_record(c), KE_ERR_NO_CURRENT_RECORD);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(c, rec, 1), std::string("1"));
         QCOMPARE(ke_delete_record(c), KE_OK);
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_EOF);
-        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data()), KE_ERR_BOF);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_EOF);
+        QCOMPARE(ke_get_prior_record(c, KE_LOCK_NONE, rec.data(), rec.size()), KE_ERR_BOF);
         QVERIFY(readAll(tablePath()).empty());
         QCOMPARE(checkStructure(QString::fromStdString(tablePath())), QString());
         QCOMPARE(QFileInfo(QString::fromStdString(tablePath())).size(), qint64(2048));
@@ -296,28 +298,28 @@ private slots:
             QCOMPARE(ke_insert_record(a, KE_LOCK_NONE, r.data()), KE_OK);
         }
         QCOMPARE(ke_set_to_begin(a), KE_OK);
-        QCOMPARE(ke_get_next_record(a, KE_LOCK_WRITE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_next_record(a, KE_LOCK_WRITE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(ke_set_to_begin(b), KE_OK);
-        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
-        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data()), KE_ERR_RECORD_LOCKED);
+        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
+        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data(), rec.size()), KE_ERR_RECORD_LOCKED);
         auto changed = record(b, {"1", "Иванова"});
         QCOMPARE(ke_modify_record(b, changed.data(), 1), KE_ERR_RECORD_LOCKED);
         QCOMPARE(ke_delete_record(b), KE_ERR_RECORD_LOCKED);
         // The other record is free.
-        QCOMPARE(ke_get_next_record(b, KE_LOCK_WRITE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_next_record(b, KE_LOCK_WRITE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(ke_release_record_lock(b), KE_OK);
         QCOMPARE(ke_release_record_lock(b), KE_ERR_NOT_LOCKED);
         // The holder modifies and releases; then the other may lock.
         auto mine = record(a, {"1", "Петрова"});
         QCOMPARE(ke_modify_record(a, mine.data(), 1), KE_OK);
-        QCOMPARE(ke_get_prior_record(b, KE_LOCK_WRITE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(b, KE_LOCK_WRITE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(b, rec, 2), std::string("Петрова"));
         QCOMPARE(ke_release_record_lock(b), KE_OK);
         // Closing the cursor frees its lock.
-        QCOMPARE(ke_get_record(a, KE_LOCK_WRITE, rec.data()), KE_OK);
-        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data()), KE_ERR_RECORD_LOCKED);
+        QCOMPARE(ke_get_record(a, KE_LOCK_WRITE, rec.data(), rec.size()), KE_OK);
+        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data(), rec.size()), KE_ERR_RECORD_LOCKED);
         QCOMPARE(ke_close_cursor(a), KE_OK);
-        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(b, KE_LOCK_WRITE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(ke_close_cursor(a), KE_ERR_INVALID_HANDLE);
     }
 
@@ -333,37 +335,37 @@ private slots:
             QCOMPARE(ke_insert_record(a, KE_LOCK_NONE, r.data()), KE_OK);
         }
         QCOMPARE(ke_set_to_begin(b), KE_OK);
-        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
-        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data()), KE_OK); // b on 2
+        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
+        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK); // b on 2
         // a modifies 2: b reads the new value.
         QCOMPARE(ke_set_to_begin(a), KE_OK);
-        ke_get_next_record(a, KE_LOCK_NONE, rec.data());
-        ke_get_next_record(a, KE_LOCK_NONE, rec.data());
+        ke_get_next_record(a, KE_LOCK_NONE, rec.data(), rec.size());
+        ke_get_next_record(a, KE_LOCK_NONE, rec.data(), rec.size());
         auto r = record(a, {"2", "Новая"});
         QCOMPARE(ke_modify_record(a, r.data(), 0), KE_OK);
-        QCOMPARE(ke_get_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(b, rec, 2), std::string("Новая"));
         // a deletes 2: b has no current record; its neighbours are 1 and 3.
         QCOMPARE(ke_delete_record(a), KE_OK);
-        QVERIFY(ke_get_record(b, KE_LOCK_NONE, rec.data()) != KE_OK);
-        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
+        QVERIFY(ke_get_record(b, KE_LOCK_NONE, rec.data(), rec.size()) != KE_OK);
+        QCOMPARE(ke_get_next_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(b, rec, 1), std::string("3"));
         // a inserts before 3 while b stands on 3: b stays on 3.
         auto r5 = record(a, clientRow(5));
         QCOMPARE(ke_set_to_begin(a), KE_OK);
         QCOMPARE(ke_insert_record(a, KE_LOCK_NONE, r5.data()), KE_OK);
-        QCOMPARE(ke_get_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(b, rec, 1), std::string("3"));
-        QCOMPARE(ke_get_prior_record(b, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(b, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(field(b, rec, 1), std::string("1"));
     }
 
-    void fieldValuesAreCutAndBlank()
+    void fieldValuesAndBlanks()
     {
         ke_cursor* c = open();
         QVERIFY(c);
         std::vector<uint8_t> rec(170, 0xAA);
-        QCOMPARE(ke_init_record(c, rec.data()), KE_OK);
+        QCOMPARE(ke_init_record(c, rec.data(), rec.size()), KE_OK);
         QVERIFY(std::all_of(rec.begin(), rec.end(), [](uint8_t b) { return b == 0; }));
         uint8_t value[64];
         size_t len = 99;
@@ -371,8 +373,8 @@ private slots:
         QCOMPARE(ke_get_field(c, 2, rec.data(), value, sizeof value, &len, &blank), KE_OK);
         QCOMPARE(blank, 1);
         QCOMPARE(len, size_t(0));
-        const char* longText = "1234567890";
-        QCOMPARE(ke_put_field(c, 1, rec.data(), reinterpret_cast<const uint8_t*>(longText), 10), KE_OK);
+        const char* text = "12345\0" "890";
+        QCOMPARE(ke_put_field(c, 1, rec.data(), rec.size(), reinterpret_cast<const uint8_t*>(text), 9), KE_OK);
         QCOMPARE(ke_get_field(c, 1, rec.data(), value, sizeof value, &len, &blank), KE_OK);
         QCOMPARE(QByteArray(reinterpret_cast<char*>(value), int(len)), QByteArray("12345"));
         QCOMPARE(rec[5], uint8_t(0)); // the next field is untouched
@@ -380,7 +382,7 @@ private slots:
         QCOMPARE(len, size_t(5));
         QCOMPARE(ke_get_field(c, 8, rec.data(), value, sizeof value, &len, &blank), KE_ERR_INVALID_PARAMETER);
         QCOMPARE(ke_get_field(c, 0, rec.data(), value, sizeof value, &len, &blank), KE_ERR_INVALID_PARAMETER);
-        QCOMPARE(ke_put_field(c, 1, rec.data(), nullptr, 0), KE_OK);
+        QCOMPARE(ke_put_field(c, 1, rec.data(), rec.size(), nullptr, 0), KE_OK);
         QCOMPARE(ke_get_field(c, 1, rec.data(), value, sizeof value, &len, &blank), KE_OK);
         QCOMPARE(blank, 1);
         QCOMPARE(ke_verify_field(c, 1, reinterpret_cast<const uint8_t*>("x"), 1, &blank), KE_OK);
@@ -447,7 +449,7 @@ private slots:
         QCOMPARE(ke_error_text(0x7777, text, sizeof text), KE_ERR_INVALID_PARAMETER);
         // Entries: numbered from 1, then no more.
         ke_cursor* c = open();
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, nullptr), KE_ERR_EOF);
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_NONE, nullptr, 0), KE_ERR_EOF);
         ke_result code = 0;
         int32_t native = -1;
         char ctx[256];

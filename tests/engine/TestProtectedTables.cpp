@@ -259,7 +259,7 @@ private slots:
         // The cursor that set it goes on reading and changing the table.
         std::vector<uint8_t> rec(170);
         QCOMPARE(ke_set_to_end(own), KE_OK);
-        QCOMPARE(ke_get_prior_record(own, KE_LOCK_NONE, rec.data()), KE_OK);
+        QCOMPARE(ke_get_prior_record(own, KE_LOCK_NONE, rec.data(), rec.size()), KE_OK);
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(rec.data()), 3), QByteArray("699"));
         QCOMPARE(ke_close_cursor(own), KE_OK);
         QCOMPARE(ke_close_database(db), KE_OK);

@@ -167,11 +167,11 @@ private slots:
         QCOMPARE(checkStructure(path), QString());
         // The appending cursor stands on the last record.
         std::vector<uint8_t> rec(held.size());
-        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data()), ke_result(KE_OK));
+        QCOMPARE(ke_get_record(c, KE_LOCK_NONE, rec.data(), rec.size()), ke_result(KE_OK));
         QCOMPARE(rowOf(holder.header(), rec.data()), clientRow(1500));
         // The edit lock survived: another cursor cannot take it, its holder can post.
         QCOMPARE(ke_set_to_begin(c), ke_result(KE_OK));
-        QCOMPARE(ke_get_next_record(c, KE_LOCK_WRITE, rec.data()), ke_result(KE_ERR_RECORD_LOCKED));
+        QCOMPARE(ke_get_next_record(c, KE_LOCK_WRITE, rec.data(), rec.size()), ke_result(KE_ERR_RECORD_LOCKED));
         auto changed = makeRecord(holder.header(), Row{"1", "Изменено"});
         holder.modify(changed.data(), true);
         ke_close_cursor(c);

@@ -52,6 +52,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home);
         env.remove("KARTOTEKA_ENGINE_CONFIG");
+        env.remove("XDG_CONFIG_HOME");
+        env.remove("XDG_DATA_HOME");
 
         const Result made = runTool({"prepare", "E:\\ЗУРБЕЛИН\\proga", "data.DB"}, {}, env);
         QCOMPARE(made.code, 0);

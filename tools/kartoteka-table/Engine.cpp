@@ -84,7 +84,7 @@ Table::Table(const std::string& file, bool writable, bool exclusive)
     recordSize_ = props.record_size;
     codePage_ = props.code_page;
     std::vector<ke_field_desc> descs(props.field_count);
-    require(ke_get_field_descs(cursor_, descs.data()));
+    require(ke_get_field_descs(cursor_, descs.data(), props.field_count));
     for (const ke_field_desc& d : descs)
         fields_.push_back({d.number, d.name, d.type, d.size, d.offset});
 }
@@ -111,7 +111,7 @@ void Table::toBegin() { require(ke_set_to_begin(cursor_)); }
 
 bool Table::next(uint8_t* record)
 {
-    const ke_result r = ke_get_next_record(cursor_, KE_LOCK_NONE, record);
+    const ke_result r = ke_get_next_record(cursor_, KE_LOCK_NONE, record, recordSize_);
     if (r == KE_ERR_EOF)
         return false;
     require(r);

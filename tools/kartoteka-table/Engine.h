@@ -58,7 +58,7 @@ public:
     ke_table_info info(std::string* path = nullptr) const;
 
     void toBegin();
-    // The next record into `record`; false at the end of the table.
+    // The next record into `record` (recordSize() bytes); false at the end of the table.
     bool next(uint8_t* record);
 
 private:

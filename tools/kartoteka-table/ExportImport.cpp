@@ -124,7 +124,7 @@ int importCommand(const std::string& tableFile, const std::string& file)
             if (row.values.size() != columns.size())
                 failAt(row.line, 0, {}, std::to_string(row.values.size()) + " values where the header names "
                                             + std::to_string(columns.size()) + " columns");
-            require(ke_init_record(table.cursor(), record.data()));
+            require(ke_init_record(table.cursor(), record.data(), record.size()));
             for (size_t i = 0; i < columns.size(); ++i) {
                 const std::string problem = putFieldText(*columns[i], row.values[i], record.data(), codePage);
                 if (!problem.empty())

@@ -10,6 +10,11 @@
  * and field names, error texts) are UTF-8. Field values are the table's native
  * bytes in its code page; ke_native_to_unicode / ke_unicode_to_native convert
  * them at the table boundary.
+ *
+ * Every buffer the engine writes into comes with its size in bytes (or, for
+ * arrays of structures, in elements). A buffer that is too small gives
+ * KE_ERR_BUFFER_TOO_SMALL and a NULL buffer where one is needed gives
+ * KE_ERR_INVALID_PARAMETER; in both cases nothing is written to it.
  */
 #ifndef KARTOTEKA_ENGINE_H
 #define KARTOTEKA_ENGINE_H
@@ -62,6 +67,7 @@ typedef uint16_t ke_result;
 #define KE_ERR_UNSUPPORTED_CODE_PAGE 0x2120 /* not a single-byte code page the engine knows */
 #define KE_ERR_INTERNAL 0x2121
 #define KE_ERR_RECORD_DELETED 0x2122  /* the record the cursor showed was deleted by another user */
+#define KE_ERR_FIELD_TOO_LONG 0x2123  /* a value longer than its field; the context names field and size */
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;
@@ -118,23 +124,28 @@ KE_API ke_result ke_open_table(ke_database* db, const char* table_name, const ch
                                ke_share_mode share, ke_cursor** out);
 KE_API ke_result ke_close_cursor(ke_cursor* cursor);
 KE_API ke_result ke_get_cursor_props(ke_cursor* cursor, ke_cursor_props* props);
-/* Fills props.field_count descriptors. */
-KE_API ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs);
+/* Fills props.field_count descriptors; capacity: the descriptors descs has room for. */
+KE_API ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs, uint16_t capacity);
 
-/* Positioning and reading. The cursor stands on a record or on a crack between records. */
+/* Positioning and reading. The cursor stands on a record or on a crack between records.
+ * record (record_size bytes, at least props.record_size) gets the record; NULL
+ * only moves. A buffer too small gives KE_ERR_BUFFER_TOO_SMALL and the cursor
+ * stays where it was. */
 KE_API ke_result ke_set_to_begin(ke_cursor* cursor);
 KE_API ke_result ke_set_to_end(ke_cursor* cursor);
-KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
-KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
-KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record);
+KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size);
+KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size);
+KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size);
 
-/* Record buffers. */
-KE_API ke_result ke_init_record(ke_cursor* cursor, uint8_t* record);
+/* Record buffers: record_size is the bytes record has, at least props.record_size. */
+KE_API ke_result ke_init_record(ke_cursor* cursor, uint8_t* record, size_t record_size);
 /* Copies the field's native bytes (without padding) to value; *length gets their count. */
 KE_API ke_result ke_get_field(ke_cursor* cursor, uint16_t field, const uint8_t* record,
                               uint8_t* value, size_t capacity, size_t* length, int* blank);
-/* value NULL or length 0 stores a blank. Text longer than the field is cut to its size. */
-KE_API ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record,
+/* value NULL or length 0 stores a blank. Text longer than the field is refused
+ * with KE_ERR_FIELD_TOO_LONG (the record is left as it was); a text value ends
+ * at its first NUL byte. */
+KE_API ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record, size_t record_size,
                               const uint8_t* value, size_t length);
 KE_API ke_result ke_verify_field(ke_cursor* cursor, uint16_t field, const uint8_t* value,
                                  size_t length, int* blank);
@@ -153,13 +164,17 @@ KE_API ke_result ke_release_record_lock(ke_cursor* cursor);
 KE_API ke_result ke_add_password(const char* password);
 KE_API ke_result ke_drop_password(const char* password);
 
-/* Errors. Texts are English, UTF-8. Entries are numbered from 1. */
+/* Errors. Texts are English, UTF-8. Entries are numbered from 1. A text longer
+ * than capacity - 1 bytes is cut at a character boundary; text NULL or
+ * capacity 0 receives nothing. */
 KE_API ke_result ke_error_text(ke_result code, char* text, size_t capacity);
 KE_API ke_result ke_error_entry(uint16_t entry, ke_result* code, int32_t* native_code,
                                 char* context, size_t capacity);
 
 /* Text at the table boundary. ke_unicode_to_native fails with KE_ERR_UNMAPPABLE_CHARACTER
- * when the code page cannot hold a character. */
+ * when the code page cannot hold a character. *out_length (may be NULL) gets
+ * the converted length even when the buffer is too small; a terminating NUL is
+ * added when there is room (ke_native_to_unicode needs room for it). */
 KE_API ke_result ke_native_to_unicode(uint16_t code_page, const uint8_t* native, size_t length,
                                       char* utf8, size_t capacity, size_t* out_length);
 KE_API ke_result ke_unicode_to_native(uint16_t code_page, const char* utf8, size_t length,
@@ -181,7 +196,7 @@ typedef struct {
 } ke_table_info;
 
 /* Facts of the cursor's table as it is now; path (may be NULL) gets the host
- * path of its file. */
+ * path of its file, NUL-terminated, in capacity bytes. */
 KE_API ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, size_t capacity);
 /* As ke_set_directory, first creating the directories of the path that are missing. */
 KE_API ke_result ke_create_directory(ke_database* db, const char* path);

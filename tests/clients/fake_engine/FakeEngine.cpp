@@ -278,7 +278,8 @@ KE_API ke_result ke_get_cursor_props(ke_cursor* cursor, ke_cursor_props* props) 
     return KE_OK;
 }
 
-KE_API ke_result ke_get_field_descs(ke_cursor*, ke_field_desc* descs) {
+KE_API ke_result ke_get_field_descs(ke_cursor*, ke_field_desc* descs, uint16_t capacity) {
+    if (capacity < st().columns.size()) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     for (size_t i = 0; i < st().columns.size(); ++i) {
         ke_field_desc& d = descs[i];
         d = ke_field_desc{};
@@ -305,7 +306,8 @@ KE_API ke_result ke_set_to_end(ke_cursor* cursor) {
     return KE_OK;
 }
 
-KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size) {
+    if (record && record_size < st().recordSize) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     st().log.push_back(lock == KE_LOCK_WRITE ? "get_record lock" : "get_record");
     ke_result r = 0;
     if (scripted(lock == KE_LOCK_WRITE ? "get_record lock" : "get_record", &r)) return r;
@@ -315,7 +317,8 @@ KE_API ke_result ke_get_record(ke_cursor* cursor, ke_lock lock, uint8_t* record)
     return readAt(c, lock, record);
 }
 
-KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size) {
+    if (record && record_size < st().recordSize) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     ke_result r = 0;
     if (scripted("get_next_record", &r)) return r;
     auto* c = reinterpret_cast<Cursor*>(cursor);
@@ -331,7 +334,8 @@ KE_API ke_result ke_get_next_record(ke_cursor* cursor, ke_lock lock, uint8_t* re
     return readAt(c, lock, record);
 }
 
-KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record) {
+KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* record, size_t record_size) {
+    if (record && record_size < st().recordSize) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     ke_result r = 0;
     if (scripted("get_prior_record", &r)) return r;
     auto* c = reinterpret_cast<Cursor*>(cursor);
@@ -346,8 +350,9 @@ KE_API ke_result ke_get_prior_record(ke_cursor* cursor, ke_lock lock, uint8_t* r
     return readAt(c, lock, record);
 }
 
-KE_API ke_result ke_init_record(ke_cursor*, uint8_t* record) {
+KE_API ke_result ke_init_record(ke_cursor*, uint8_t* record, size_t record_size) {
     st().log.push_back("init_record");
+    if (record_size < st().recordSize) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     std::memset(record, 0, st().recordSize);
     return KE_OK;
 }
@@ -365,12 +370,15 @@ KE_API ke_result ke_get_field(ke_cursor*, uint16_t field, const uint8_t* record,
     return KE_OK;
 }
 
-KE_API ke_result ke_put_field(ke_cursor*, uint16_t field, uint8_t* record, const uint8_t* value, size_t length) {
+KE_API ke_result ke_put_field(ke_cursor*, uint16_t field, uint8_t* record, size_t record_size, const uint8_t* value,
+                              size_t length) {
     st().log.push_back("put_field " + std::to_string(field));
     if (field < 1 || field > st().columns.size()) return failWith(KE_ERR_INVALID_PARAMETER);
+    if (record_size < st().recordSize) return failWith(KE_ERR_BUFFER_TOO_SMALL);
     const Column& col = st().columns[field - 1];
+    if (value && length > col.size) return failWith(KE_ERR_FIELD_TOO_LONG);
     std::memset(record + col.offset, 0, col.size);
-    if (value) std::memcpy(record + col.offset, value, std::min<size_t>(length, col.size));
+    if (value) std::memcpy(record + col.offset, value, length);
     return KE_OK;
 }
 
@@ -480,8 +488,9 @@ KE_API ke_result ke_unicode_to_native(uint16_t, const char* utf8, size_t length,
     std::vector<uint8_t> out;
     if (!utf8ToNative(utf8, length, out))
         return failWith(KE_ERR_UNMAPPABLE_CHARACTER);
+    if (!native && capacity) return failWith(KE_ERR_INVALID_PARAMETER);
     if (out.size() > capacity) return failWith(KE_ERR_BUFFER_TOO_SMALL);
-    std::memcpy(native, out.data(), out.size());
+    if (!out.empty()) std::memcpy(native, out.data(), out.size());
     *out_length = out.size();
     return KE_OK;
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace ke {
 
@@ -26,13 +27,50 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-std::string expandHome(const std::string& v)
+// An XDG base directory: the variable when it holds an absolute path (an
+// empty or relative value is ignored, as the XDG rules say), else the default
+// below the home directory.
+std::string baseDirectory(const char* variable, const char* fallback)
+{
+    if (const char* v = std::getenv(variable); v && v[0] == '/')
+        return v;
+    return homeDirectory() + fallback;
+}
+
+std::string currentDirectory()
+{
+    std::vector<char> buf(4096);
+    if (::getcwd(buf.data(), buf.size()))
+        return buf.data();
+    return "/";
+}
+
+// The folder a configuration file lies in, as an absolute path.
+std::string folderOf(const std::string& file)
+{
+    const std::string absolute = file.empty() || file[0] == '/' ? file : currentDirectory() + "/" + file;
+    const size_t slash = absolute.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return absolute.substr(0, slash);
+}
+
+// "~" and "~/..." name the home directory; any other relative path is
+// relative to the configuration file's folder (never the current directory).
+std::string absolutePath(const std::string& v, const std::string& folder)
 {
     if (v == "~")
         return homeDirectory();
     if (v.rfind("~/", 0) == 0)
         return homeDirectory() + v.substr(1);
-    return v;
+    if (v[0] == '/')
+        return v;
+    std::string rest = v;
+    while (rest.rfind("./", 0) == 0)
+        rest.erase(0, 2);
+    if (rest.empty() || rest == ".")
+        return folder;
+    return folder == "/" ? "/" + rest : folder + "/" + rest;
 }
 
 } // namespace
@@ -46,14 +84,31 @@ std::string homeDirectory()
     return "/";
 }
 
+std::string configHome() { return baseDirectory("XDG_CONFIG_HOME", "/.config"); }
+
+std::string dataHome() { return baseDirectory("XDG_DATA_HOME", "/.local/share"); }
+
 EngineConfig EngineConfig::load()
 {
     EngineConfig c;
     c.readFile("/etc/kartoteka/engine.conf", false);
-    c.readFile(homeDirectory() + "/.config/kartoteka/engine.conf", false);
+    c.readFile(configHome() + "/kartoteka/engine.conf", false);
     if (const char* env = std::getenv("KARTOTEKA_ENGINE_CONFIG"); env && *env)
         c.readFile(env, true);
     return c;
+}
+
+bool EngineConfig::load(EngineConfig& config, std::string& error)
+{
+    try {
+        config = load();
+        return true;
+    } catch (const EngineError& e) {
+        error = e.context;
+    } catch (...) {
+        error = "cannot read the engine configuration";
+    }
+    return false;
 }
 
 void EngineConfig::readFile(const std::string& path, bool required)
@@ -66,10 +121,10 @@ void EngineConfig::readFile(const std::string& path, bool required)
     }
     std::stringstream ss;
     ss << in.rdbuf();
-    parse(ss.str(), path);
+    parse(ss.str(), path, folderOf(path));
 }
 
-void EngineConfig::parse(const std::string& text, const std::string& fileName)
+void EngineConfig::parse(const std::string& text, const std::string& fileName, const std::string& folder)
 {
     std::istringstream in(text);
     std::string raw;
@@ -89,10 +144,8 @@ void EngineConfig::parse(const std::string& text, const std::string& fileName)
         std::string value = trim(line.substr(eq + 1));
         if (value.empty())
             bad("no value for \"" + key + "\"");
-        value = expandHome(value);
+        value = absolutePath(value, folder);
         if (key == "library_path") {
-            if (value[0] != '/')
-                bad("a library path must be absolute");
             libraryPaths.push_back(value);
         } else if (key.rfind("drive", 0) == 0 && (key.size() == 5 || key[5] == ' ' || key[5] == '\t')) {
             std::string letter = trim(key.substr(5));
@@ -100,8 +153,6 @@ void EngineConfig::parse(const std::string& text, const std::string& fileName)
                 letter.pop_back();
             if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])))
                 bad("expected a drive letter after \"drive\"");
-            if (value[0] != '/')
-                bad("a drive directory must be absolute");
             drives[char(std::toupper(static_cast<unsigned char>(letter[0])))] = value;
         } else {
             bad("unknown setting \"" + key + "\"");
@@ -115,7 +166,7 @@ std::string EngineConfig::driveDirectory(char letter) const
     auto it = drives.find(up);
     if (it != drives.end())
         return it->second;
-    return homeDirectory() + "/.local/share/kartoteka/drives/" + std::string(1, up);
+    return dataHome() + "/kartoteka/drives/" + std::string(1, up);
 }
 
 } // namespace ke
