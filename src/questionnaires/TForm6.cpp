@@ -1,6 +1,5 @@
 #include "TForm6.h"
 
-#include "Guarded.h"
 #include "QuestionnaireSheet.h"
 
 namespace {
@@ -25,22 +24,19 @@ std::array<QString, 4> resultTexts() {
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent) : TForm(parent) {
+TForm6::TForm6(QWidget* parent) : QuestionnaireForm(parent) {
     setupUi(this);
     setObjectName(QStringLiteral("TForm6"));
     setBorderStyle(TBorderStyle::bsSizeable);
     setPosition(TPosition::poDesigned);
     setDesignedBounds(185, 209, 626, 343);
 
-    sheet_ = new QuestionnaireSheet({RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5,
-                                     RadioButton6, RadioButton7, RadioButton8, RadioButton9, RadioButton10,
-                                     RadioButton11, RadioButton12, RadioButton13},
-                                    Label2, Label3, Memo1, resultTexts(), this);
-    for (QLabel* label : {Label1, Label2, Label3})
-        QuestionnaireSheet::fitLabel(label);
-
-    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    auto* sheet = new QuestionnaireSheet({RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+                                          RadioButton5, RadioButton6, RadioButton7, RadioButton8,
+                                          RadioButton9, RadioButton10, RadioButton11, RadioButton12,
+                                          RadioButton13},
+                                         Label2, Label3, Memo1, resultTexts(), this);
+    attachSheet(sheet, {Label1, Label2, Label3}, Button1, Button2);
 }
 
 void TForm6::FormCreate() {
@@ -49,7 +45,3 @@ void TForm6::FormCreate() {
                                  RadioButton11, RadioButton12, RadioButton13})
         QuestionnaireSheet::deselect(answer);
 }
-
-void TForm6::Button1Click() { sheet_->showResult(); }
-
-void TForm6::Button2Click() { sheet_->reset(); }

@@ -1,6 +1,5 @@
 #include "TForm7.h"
 
-#include "Guarded.h"
 #include "QuestionnaireSheet.h"
 
 namespace {
@@ -21,7 +20,7 @@ std::array<QString, 4> resultTexts() {
 
 } // namespace
 
-TForm7::TForm7(QWidget* parent) : TForm(parent) {
+TForm7::TForm7(QWidget* parent) : QuestionnaireForm(parent) {
     setupUi(this);
     setObjectName(QStringLiteral("TForm7"));
     setBorderStyle(TBorderStyle::bsSizeable);
@@ -30,15 +29,12 @@ TForm7::TForm7(QWidget* parent) : TForm(parent) {
 
     // Question 1's answers come in the layout as 2, 3, 4, 1; RadioButton1
     // stands on top and so weighs most.
-    sheet_ = new QuestionnaireSheet({RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5,
-                                     RadioButton6, RadioButton7, RadioButton8, RadioButton9, RadioButton10,
-                                     RadioButton11, RadioButton12, RadioButton13, RadioButton14},
-                                    Label2, Label3, Memo1, resultTexts(), this);
-    for (QLabel* label : {Label1, Label2, Label3})
-        QuestionnaireSheet::fitLabel(label);
-
-    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    auto* sheet = new QuestionnaireSheet({RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+                                          RadioButton5, RadioButton6, RadioButton7, RadioButton8,
+                                          RadioButton9, RadioButton10, RadioButton11, RadioButton12,
+                                          RadioButton13, RadioButton14},
+                                         Label2, Label3, Memo1, resultTexts(), this);
+    attachSheet(sheet, {Label1, Label2, Label3}, Button1, Button2);
 }
 
 // The layout's placeholder texts never show: the box starts empty, the score at 0.
@@ -46,7 +42,3 @@ void TForm7::FormCreate() {
     Memo1->clear();
     QuestionnaireSheet::setLabelText(Label2, QStringLiteral("0"));
 }
-
-void TForm7::Button1Click() { sheet_->showResult(); }
-
-void TForm7::Button2Click() { sheet_->reset(); }
