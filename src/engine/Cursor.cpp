@@ -164,6 +164,24 @@ void Cursor::sync()
     }
 }
 
+BlockView Cursor::chainBlock(uint16_t b, uint16_t from, uint32_t steps, bool forward)
+{
+    if (steps > m_file.counters().fileBlocks)
+        fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain loops");
+    BlockView v = m_file.block(b);
+    if (from && (forward ? v.prev : v.next) != from)
+        fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain is broken at block " + std::to_string(b));
+    return v;
+}
+
+bool Cursor::runOff(Kind end)
+{
+    m_pos = Pos{end};
+    m_current.clear();
+    m_lost = false;
+    return false;
+}
+
 bool Cursor::stepForward(uint8_t* record)
 {
     const TableCounters& c = m_file.counters();
@@ -186,12 +204,8 @@ bool Cursor::stepForward(uint8_t* record)
         break;
     }
     uint16_t from = 0;
-    for (uint32_t guard = 0; b != 0; ++guard) {
-        if (guard > c.fileBlocks)
-            fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain loops");
-        BlockView v = m_file.block(b);
-        if (from && v.prev != from)
-            fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain is broken at block " + std::to_string(b));
+    for (uint32_t steps = 0; b != 0; ++steps) {
+        BlockView v = chainBlock(b, from, steps, true);
         if (i < v.count) {
             land(b, i, v, record);
             return true;
@@ -200,10 +214,7 @@ bool Cursor::stepForward(uint8_t* record)
         b = v.next;
         i = 0;
     }
-    m_pos = Pos{Kind::AfterLast};
-    m_current.clear();
-    m_lost = false;
-    return false;
+    return runOff(Kind::AfterLast);
 }
 
 bool Cursor::stepBackward(uint8_t* record)
@@ -224,12 +235,8 @@ bool Cursor::stepBackward(uint8_t* record)
         break;
     }
     uint16_t from = 0;
-    for (uint32_t guard = 0; b != 0; ++guard) {
-        if (guard > c.fileBlocks)
-            fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain loops");
-        BlockView v = m_file.block(b);
-        if (from && v.next != from)
-            fail(KE_ERR_CORRUPT_TABLE, path() + ": the block chain is broken at block " + std::to_string(b));
+    for (uint32_t steps = 0; b != 0; ++steps) {
+        BlockView v = chainBlock(b, from, steps, false);
         if (i == kLast)
             i = v.count - 1;
         if (i >= 0 && i < v.count) {
@@ -240,10 +247,7 @@ bool Cursor::stepBackward(uint8_t* record)
         b = v.prev;
         i = kLast;
     }
-    m_pos = Pos{Kind::BeforeFirst};
-    m_current.clear();
-    m_lost = false;
-    return false;
+    return runOff(Kind::BeforeFirst);
 }
 
 void Cursor::takeLock(bool lock)

@@ -91,6 +91,12 @@ private:
     void sync();
     void land(uint16_t block, int index, const BlockView& view, uint8_t* record);
     bool stepWithinBlock(int delta, uint8_t* record);
+    // Block b of a walk along the block chain, checked: the walk may not take
+    // more steps than the file has blocks, and the block must link back to
+    // `from`, the block the walk came from (0 at the walk's first block).
+    BlockView chainBlock(uint16_t b, uint16_t from, uint32_t steps, bool forward);
+    // A walk that ran off the table's end: the cursor stands at `end`.
+    bool runOff(Kind end);
     bool stepForward(uint8_t* record);
     bool stepBackward(uint8_t* record);
     void takeLock(bool lock);
