@@ -12,8 +12,9 @@
 #include "TPasswordDialog.h"
 #include "TSession.h"
 #include "TTable.h"
-#include "TestSupport.h"
 #include "TableCreator.h"
+#include "TableTestKit.h"
+#include "TestSupport.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include <QTimer>
 
 using namespace CursorTest;
+using TableTest::Window;
+using TableTest::errorOf;
 
 namespace {
 
@@ -28,28 +31,6 @@ QStringList rec(const QString& number, const QString& surname) {
     return {number, surname, "Анна", "Ивановна", "41", "замужем", "1"};
 }
 const QList<QStringList> kTwo = {rec("1", "Антонова"), rec("2", "Белова")};
-
-template <class F> QString errorOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
-}
-
-struct Window {
-    TTable table;
-    ClientFieldSet fields;
-    TDataSource source;
-    RecordingLink link;
-    Window() {
-        fields = setUpClientTable(&table);
-        source.setDataSet(&table);
-        link.setDataSource(&source);
-    }
-    QString surname() const { return fields[1]->AsString(); }
-};
 
 } // namespace
 
