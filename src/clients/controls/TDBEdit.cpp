@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -63,10 +64,8 @@ void TDBEdit::dataChange()
         setText(QString());
         return;
     }
-    if (!maxLengthSet_ && field->DataType() == ftString) {
-        setMaxLength(field->Size() > 0 ? field->Size() : NoLimit);
-        maxLengthSet_ = true;
-    }
+    if (maxLength_ == 0 && field->DataType() == ftString)
+        maxLength_ = field->Size() > 0 ? field->Size() : NoLimit;
     // The same text is left alone, so that starting an edit keeps the
     // caret and the selection the user's key or command works on.
     const QString value = field->AsString();
@@ -88,6 +87,28 @@ void TDBEdit::updateData()
 {
     if (TField* field = dataLink_.Field())
         field->SetAsString(text());
+}
+
+int TDBEdit::TypingLimit() const
+{
+    int limit = maxLength_ > 0 ? maxLength_ : NoLimit;
+    if (const TField* field = dataLink_.Field(); field && field->ColumnSize() > 0)
+        limit = std::min(limit, field->ColumnSize());
+    return limit;
+}
+
+int TDBEdit::room() const
+{
+    return std::max(0, TypingLimit() - int(text().size() - selectedText().size()));
+}
+
+void TDBEdit::insertLimited(const QString& text)
+{
+    if (isReadOnly())
+        return;
+    const QString fitting = text.left(room());
+    if (!fitting.isEmpty() || hasSelectedText())
+        insert(fitting);
 }
 
 bool TDBEdit::askEdit()
@@ -144,14 +165,18 @@ void TDBEdit::keyPressEvent(QKeyEvent* event)
             if (!acceptsText(typed))
                 return;
             askEdit();
-            pass = true;
+            // A full box takes no more characters (the edit has started all the same).
+            pass = int(typed.size()) <= room();
             return;
         }
         if (isEditKey(event)) {
-            if ((event->matches(QKeySequence::Paste) ||
-                 (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier)) &&
-                !acceptsText(QApplication::clipboard()->text()))
+            if (event->matches(QKeySequence::Paste) ||
+                (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier)) {
+                const QString clip = QApplication::clipboard()->text();
+                if (acceptsText(clip) && askEdit())
+                    insertLimited(clip);
                 return;
+            }
             askEdit();
         }
         pass = true;
@@ -170,6 +195,9 @@ void TDBEdit::inputMethodEvent(QInputMethodEvent* event)
             if (!acceptsText(event->commitString()))
                 return;
             askEdit();
+            if (event->commitString().size() > room())
+                event->setCommitString(event->commitString().left(room()), event->replacementStart(),
+                                       event->replacementLength());
         }
         pass = true;
     });
@@ -211,8 +239,9 @@ void TDBEdit::focusOutEvent(QFocusEvent* event)
 
 void TDBEdit::pasteChecked()
 {
-    if (acceptsText(QApplication::clipboard()->text()))
-        paste();
+    const QString clip = QApplication::clipboard()->text();
+    if (acceptsText(clip))
+        insertLimited(clip);
 }
 
 void TDBEdit::contextMenuEvent(QContextMenuEvent* event)
@@ -277,14 +306,23 @@ void TDBEdit::dragMoveEvent(QDragMoveEvent* event)
 
 void TDBEdit::dropEvent(QDropEvent* event)
 {
-    bool pass = false;
+    bool pass = false, dropped = false;
     guarded([&] {
         if (!event->mimeData()->hasText() || !acceptsText(event->mimeData()->text()))
             return;
-        pass = askEdit();
+        if (!askEdit())
+            return;
+        if (event->source() == this) {
+            pass = true; // moved or copied inside the box: its own handling
+            return;
+        }
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        insertLimited(event->mimeData()->text());
+        event->acceptProposedAction();
+        dropped = true;
     });
     if (pass)
         QLineEdit::dropEvent(event);
-    else
+    else if (!dropped)
         event->ignore();
 }

@@ -25,7 +25,12 @@ public:
     TField* Field() const { return dataLink_.Field(); }
 
     // 0 (no limit) until the box first shows a text field, then the field's Size.
-    int MaxLength() const { return maxLengthSet_ ? maxLength() : 0; }
+    // It limits what is typed, pasted or dropped, never what the box shows: a
+    // stored value longer than that (from a wider column) is shown whole.
+    int MaxLength() const { return maxLength_; }
+    // What typing and pasting may make of the text: MaxLength, or less when
+    // the field's column is narrower (so that nothing typed is cut when stored).
+    int TypingLimit() const;
     // The box's text was changed by the user since it was last loaded.
     bool Modified() const { return dataLink_.Modified(); }
 
@@ -51,8 +56,12 @@ private:
     void editingChange();
     void updateData();
     void pasteChecked();
+    // The characters that can still go in over the selection.
+    int room() const;
+    // Puts the text in place of the selection, as much of it as there is room for.
+    void insertLimited(const QString& text);
 
     TFieldDataLink dataLink_;
-    bool maxLengthSet_ = false;
+    int maxLength_ = 0;
     bool focused_ = false;
 };

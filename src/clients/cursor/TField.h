@@ -35,6 +35,9 @@ public:
     bool CanModify() const;
     // The column number the field is bound to while the table is open, else 0.
     int FieldNo() const { return fieldNo_; }
+    // The width of that column (characters of a text column), else 0. It may
+    // be wider or narrower than Size.
+    int ColumnSize() const { return columnSize_; }
 
     // The value of the current record; the empty text for a blank value or no record.
     QString AsString() const;

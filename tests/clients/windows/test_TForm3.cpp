@@ -147,7 +147,7 @@ void TestTForm3::boxesTakeTheFieldLengths() {
     const QList<int> limits{5, 40, 25, 25, 25, 25, 25};
     const QList<TDBEdit*> all = boxes(f);
     for (int i = 0; i < all.size(); ++i)
-        QCOMPARE(all[i]->maxLength(), limits[i]);
+        QCOMPARE(all[i]->MaxLength(), limits[i]);
     f.EditDBEdit->setFocus();
     QTest::keyClick(f.EditDBEdit, Qt::Key_End);
     TestSupport::typeText(f.EditDBEdit, QStringLiteral("123456789"));
