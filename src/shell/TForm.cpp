@@ -162,11 +162,13 @@ void TForm::Close() { close(); }
 void TForm::closeEvent(QCloseEvent* event) {
     // Closing never destroys a window; the main window's close ends the program.
     event->ignore();
-    if (Application && Application->MainForm() == this) {
-        Application->Terminate();
-        return;
-    }
-    setVisibleFlag(false);
+    guarded([this] {
+        if (Application && Application->MainForm() == this) {
+            Application->Terminate();
+            return;
+        }
+        setVisibleFlag(false);
+    });
 }
 
 void TForm::bringToFrontOfOrder() {
@@ -175,14 +177,22 @@ void TForm::bringToFrontOfOrder() {
 }
 
 void TForm::showEvent(QShowEvent* event) {
-    bringToFrontOfOrder();
     QWidget::showEvent(event);
+    guarded([&] {
+        bringToFrontOfOrder();
+        if (!event->spontaneous())
+            FormShow();
+    });
 }
 
 void TForm::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    if (event->spontaneous())
+        return;
+    guarded([this] {
         stacking().removeAll(this);
+        FormHide();
+    });
 }
 
 void TForm::activateNextWindow() {
@@ -206,12 +216,15 @@ void TForm::activateNextWindow() {
 
 void TForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        bringToFrontOfOrder();
-        QWidget* control = activeControl_;
-        if (control && control->window() == this && control->isEnabled() &&
-            control->isVisible() && control->focusPolicy() != Qt::NoFocus &&
-            QApplication::focusWidget() != control)
-            control->setFocus(Qt::ActiveWindowFocusReason);
+        guarded([this] {
+            bringToFrontOfOrder();
+            FormActivate();
+            QWidget* control = activeControl_;
+            if (control && control->window() == this && control->isEnabled() &&
+                control->isVisible() && control->focusPolicy() != Qt::NoFocus &&
+                QApplication::focusWidget() != control)
+                control->setFocus(Qt::ActiveWindowFocusReason);
+        });
     }
     QWidget::changeEvent(event);
 }
@@ -223,7 +236,9 @@ void TForm::keyPressEvent(QKeyEvent* event) {
     const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
                        key == Qt::Key_Down;
     if (arrow && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        if (SelectNextSibling(key == Qt::Key_Right || key == Qt::Key_Down)) {
+        bool moved = false;
+        guarded([&] { moved = SelectNextSibling(key == Qt::Key_Right || key == Qt::Key_Down); });
+        if (moved) {
             event->accept();
             return;
         }

@@ -52,6 +52,12 @@ public:
 
     // The create handler, run by the application once the layout is loaded.
     virtual void FormCreate() {}
+    // The show and hide handlers, run when the visible flag changes (not when
+    // the window is minimized or restored), and the activate handler. None of
+    // the program's windows has one; an error in them goes to the error report.
+    virtual void FormShow() {}
+    virtual void FormHide() {}
+    virtual void FormActivate() {}
 
     // Before the program ends: a window with a pending record settles it as a
     // move would (a modified one is stored, an unmodified one dropped). Throws

@@ -1,5 +1,6 @@
 #include "TDBNavigator.h"
 
+#include "Guarded.h"
 #include "NavigatorGlyphs.h"
 #include "TDataSource.h"
 #include "TMessageForm.h"
@@ -8,6 +9,7 @@
 
 #include <QEvent>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 
 TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent), dataLink_(this)
 {
@@ -90,21 +92,21 @@ std::unique_ptr<TRepeatTimer> TDBNavigator::createRepeatTimer() const
 void TDBNavigator::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    applyLayout();
+    guarded([this] { applyLayout(); });
 }
 
 void TDBNavigator::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
-        UpdateAllButtons();
+        guarded([this] { UpdateAllButtons(); });
 }
 
 void TDBNavigator::applyLayout()
 {
     if (layingOut_)
         return;
-    layingOut_ = true;
+    const QScopedValueRollback<bool> busy(layingOut_, true);
     const int count = NavigatorRules::buttonCount(visibleButtons_);
     setMinimumSize(count * NavigatorRules::MinButtonWidth, NavigatorRules::MinButtonHeight);
     const NavigatorRules::Layout layout = NavigatorRules::layout(size(), visibleButtons_, aligned_);
@@ -113,7 +115,6 @@ void TDBNavigator::applyLayout()
     buttonWidth_ = layout.buttonWidth;
     for (int i = 0; i < NavigateBtnCount; ++i)
         buttons_[i]->setGeometry(layout.buttons[i]);
-    layingOut_ = false;
 }
 
 void TDBNavigator::applyHints()
