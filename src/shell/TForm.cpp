@@ -4,6 +4,7 @@
 #include "Placement.h"
 #include "TApplication.h"
 #include "WindowFonts.h"
+#include "X11Windows.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -179,6 +180,10 @@ void TForm::bringToFrontOfOrder() {
 void TForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     guarded([&] {
+        // One task-bar entry for the program: the main window's. (Secondary
+        // windows are also transient for it, which most task bars honour.)
+        if (!event->spontaneous() && parentWidget())
+            X11Windows::skipTaskbar(this);
         bringToFrontOfOrder();
         if (!event->spontaneous())
             FormShow();
@@ -197,12 +202,20 @@ void TForm::hideEvent(QHideEvent* event) {
 
 void TForm::activateNextWindow() {
     // The front-most other visible, enabled window; ordinary windows before
-    // those that stay on top.
-    TForm* choice = nullptr;
+    // those that stay on top. On X11 the order is the X server's (a window
+    // manager or the user may have restacked windows without activating
+    // them); windows it does not list follow in the order the program saw.
+    QList<QWidget*> mine;
+    for (TForm* form : stacking())
+        if (form != this && form->isVisible() && form->isEnabled())
+            mine << form;
+    QList<QWidget*> order = X11Windows::frontToBack(mine);
+    for (QWidget* form : mine)
+        if (!order.contains(form))
+            order << form;
+    QWidget* choice = nullptr;
     for (int pass = 0; pass < 2 && !choice; ++pass) {
-        for (TForm* form : stacking()) {
-            if (form == this || !form->isVisible() || !form->isEnabled())
-                continue;
+        for (QWidget* form : order) {
             const bool onTop = form->windowFlags() & Qt::WindowStaysOnTopHint;
             if (onTop == (pass == 1)) {
                 choice = form;
@@ -210,8 +223,15 @@ void TForm::activateNextWindow() {
             }
         }
     }
-    if (choice)
-        choice->activateWindow();
+    if (!choice)
+        return;
+    if (X11Windows::available() && !X11Windows::managerActivates()) {
+        // Without a window manager Qt's request carries the time of the last
+        // event the program saw; the server refuses it when the focus was set
+        // later by another client, and the focus stays on the root window.
+        X11Windows::focusWithoutManager(choice);
+    }
+    choice->activateWindow();
 }
 
 void TForm::changeEvent(QEvent* event) {

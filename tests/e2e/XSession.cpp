@@ -5,6 +5,11 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 bool runTool(const QString& program, const QStringList& args, const QProcessEnvironment& env,
@@ -29,7 +34,7 @@ bool runTool(const QString& program, const QStringList& args, const QProcessEnvi
 
 QString XSession::missingTools() {
     QStringList missing;
-    for (const char* tool : {"xdotool", "import"})
+    for (const char* tool : {"xdotool", "import", "xprop"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             missing << QString::fromLatin1(tool);
     return missing.join(QLatin1String(", "));
@@ -154,4 +159,69 @@ bool XSession::type(const QString& text) const {
 bool XSession::screenshot(const QString& file) const {
     return runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file}, env(),
                    nullptr, 20000);
+}
+
+bool XSession::requestClose(qulonglong window) const {
+    xcb_connection_t* c = xcb_connect(display_.toLocal8Bit().constData(), nullptr);
+    if (!c || xcb_connection_has_error(c)) {
+        if (c)
+            xcb_disconnect(c);
+        return false;
+    }
+    auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return a;
+    };
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(window);
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, xcb_window_t(window), XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    const bool ok = xcb_flush(c) > 0;
+    xcb_disconnect(c);
+    return ok;
+}
+
+qulonglong XSession::focusedWindow() const {
+    QString out;
+    if (!xdo({QStringLiteral("getwindowfocus"), QStringLiteral("-f")}, &out))
+        return 0;
+    return out.trimmed().toULongLong();
+}
+
+qulonglong XSession::activeWindow() const {
+    QString out;
+    if (!xdo({QStringLiteral("getactivewindow")}, &out))
+        return 0;
+    return out.trimmed().toULongLong();
+}
+
+bool XSession::managed() const {
+    return property(0, QStringLiteral("_NET_SUPPORTING_WM_CHECK")).contains(QLatin1String("window id"));
+}
+
+QString XSession::property(qulonglong window, const QString& name) const {
+    QStringList args;
+    if (window)
+        args << QStringLiteral("-id") << QString::number(window);
+    else
+        args << QStringLiteral("-root");
+    args << name;
+    QString out;
+    if (!runTool(QStringLiteral("xprop"), args, env(), &out, 10000))
+        return {};
+    const QString line = out.trimmed();
+    if (line.contains(QLatin1String("not found")) || line.contains(QLatin1String("no such atom")))
+        return {};
+    const int eq = int(line.indexOf(QLatin1Char('=')));
+    const int colon = int(line.indexOf(QLatin1Char(':')));
+    const int at = eq >= 0 ? eq : colon;
+    return at >= 0 ? line.mid(at + 1).trimmed() : line;
 }

@@ -12,7 +12,7 @@
 // screen.
 class XSession {
 public:
-    // The tools among xdotool and import that are not installed.
+    // The tools among xdotool, import and xprop that are not installed.
     static QString missingTools();
 
     // Takes the display from DISPLAY; false with the reason when there is none
@@ -36,6 +36,18 @@ public:
     bool click(int x, int y) const;
     bool key(const QString& keys) const;
     bool type(const QString& text) const;
+    // Asks the window to close as its close box would (WM_DELETE_WINDOW),
+    // for a screen without a window manager.
+    bool requestClose(qulonglong window) const;
+    // The window that has the keyboard focus (the root window when none of
+    // the clients has it), 0 when unknown.
+    qulonglong focusedWindow() const;
+    // The window manager's active window (_NET_ACTIVE_WINDOW), 0 when none.
+    qulonglong activeWindow() const;
+    // Whether a window manager runs on the screen.
+    bool managed() const;
+    // A property as xprop prints it after the '=' (or ':'), trimmed; empty when unset.
+    QString property(qulonglong window, const QString& name) const;
     // A screenshot of the whole screen, saved as PNG.
     bool screenshot(const QString& file) const;
 
