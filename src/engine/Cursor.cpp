@@ -318,25 +318,35 @@ void Cursor::current(bool lock, uint8_t* record)
     });
 }
 
-bool Cursor::stepWithinBlock(int delta, uint8_t* record)
+bool Cursor::stepFromCache(int delta, uint8_t* record)
 {
     if (m_pos.kind != Kind::OnRecord || m_lost || m_file.generation() != m_seenGeneration
         || !m_file.unchangedByThisProcess() || !m_file.cached(m_pos.block))
         return false;
-    const int index = m_pos.index + delta;
-    if (index < 0 || index >= m_seenCount)
-        return false;
     const BlockView v = m_file.block(m_pos.block);
     if (v.count != m_seenCount)
         return false;
+    const int index = m_pos.index + delta;
+    if (index >= 0 && index < v.count) {
+        m_insertionPoint.reset();
+        land(m_pos.block, index, v, record);
+        return true;
+    }
+    // Into the neighbour block, when it was read from disk together with this one.
+    const uint16_t to = delta > 0 ? v.next : v.prev;
+    if (to == 0 || !m_file.cached(to) || !m_file.sameReadAhead(to, m_pos.block))
+        return false;
+    const BlockView w = m_file.block(to);
+    if (w.count <= 0 || (delta > 0 ? w.prev : w.next) != m_pos.block)
+        return false; // not as a chain should be: the checked path says why
     m_insertionPoint.reset();
-    land(m_pos.block, index, v, record);
+    land(to, delta > 0 ? 0 : w.count - 1, w, record);
     return true;
 }
 
 void Cursor::next(bool lock, uint8_t* record)
 {
-    if (!lock && stepWithinBlock(1, record))
+    if (!lock && stepFromCache(1, record))
         return;
     reading(lock, [&] {
         sync();
@@ -349,7 +359,7 @@ void Cursor::next(bool lock, uint8_t* record)
 
 void Cursor::prior(bool lock, uint8_t* record)
 {
-    if (!lock && stepWithinBlock(-1, record))
+    if (!lock && stepFromCache(-1, record))
         return;
     reading(lock, [&] {
         sync();

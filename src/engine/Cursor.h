@@ -5,12 +5,13 @@
 // What a cursor sees of changes made elsewhere:
 // - A change made through any cursor of this process is seen by the next call.
 // - A change stored by another process is seen by the next call that looks at
-//   the file: every call but a plain step (next/prior without a lock) to a
-//   neighbour inside the block the cursor stands in. Such a step is served
-//   from the block as last read, without a system call; entering another
-//   block, a locking read, the current record and every change look at the
-//   file first (one read of the header's counters, which every stored change
-//   rewrites). So a full scan costs no system call per record, one per block.
+//   the file. Every call looks, except a plain step (next/prior without a
+//   lock) that stays within the blocks read from disk together with the
+//   cursor's block: blocks are read in aligned 64 KiB stretches of the file,
+//   and a step inside the cursor's stretch is served from the cache without a
+//   system call. A step out of the stretch, a locking read, the current record
+//   and every change first read the header's counters, which every stored
+//   change rewrites. So a full scan costs one look per 64 KiB of table.
 // - A program that writes records without updating the header is noticed by
 //   the file's size and times when a block is next read from disk or a
 //   change or locking read begins.
@@ -90,7 +91,7 @@ private:
     void failIfLost();
     void sync();
     void land(uint16_t block, int index, const BlockView& view, uint8_t* record);
-    bool stepWithinBlock(int delta, uint8_t* record);
+    bool stepFromCache(int delta, uint8_t* record);
     // Block b of a walk along the block chain, checked: the walk may not take
     // more steps than the file has blocks, and the block must link back to
     // `from`, the block the walk came from (0 at the walk's first block).

@@ -51,7 +51,7 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
     if (m_header.blockOffset(n) + size > uint64_t(m_stat.st_size))
         fail(KE_ERR_CORRUPT_TABLE, m_path + ": block " + std::to_string(n) + " lies past the end of the file");
     // The window of blocks around n, within the blocks the file holds.
-    const uint32_t perWindow = uint32_t(std::max<uint64_t>(1, kReadAheadBytes / size));
+    const uint32_t perWindow = readAheadBlocks();
     const uint32_t first = uint32_t(n) - (uint32_t(n) - 1) % perWindow;
     uint32_t last = std::min<uint32_t>(first + perWindow - 1, c.fileBlocks);
     while (last > n && m_header.blockOffset(uint16_t(last)) + size > uint64_t(m_stat.st_size))
@@ -76,6 +76,17 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
 bool TableFile::cached(uint16_t n) const
 {
     return !m_txn && m_cache.count(n) != 0;
+}
+
+bool TableFile::sameReadAhead(uint16_t a, uint16_t b) const
+{
+    const uint32_t perWindow = readAheadBlocks();
+    return a && b && (a - 1u) / perWindow == (b - 1u) / perWindow;
+}
+
+uint32_t TableFile::readAheadBlocks() const
+{
+    return uint32_t(std::max<uint64_t>(1, kReadAheadBytes / m_header.blockSize));
 }
 
 void TableFile::decode(uint16_t n, uint8_t* bytes)

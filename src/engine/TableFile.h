@@ -83,6 +83,8 @@ public:
     bool isLive(uint16_t n);
     // True when block n is in the cache (outside a change).
     bool cached(uint16_t n) const;
+    // True when blocks a and b lie in one stretch of the file read in one go.
+    bool sameReadAhead(uint16_t a, uint16_t b) const;
     // True when no cursor of this process changed the table since this object
     // last checked the file: a step inside a cached block may then go without
     // looking at the file (see Cursor.h).
@@ -120,6 +122,7 @@ private:
     void commitTransaction();
     void endTransaction();
     const uint8_t* rawBlock(uint16_t n);
+    uint32_t readAheadBlocks() const;
     // Turns block n as read from the file into its plain bytes (protected tables).
     void decode(uint16_t n, uint8_t* bytes);
     const scramble::BlockScrambler* scrambler() const;
