@@ -10,10 +10,6 @@
 #include "TableHeader.h"
 #include "kartoteka_engine.h"
 
-extern "C" {
-#include <paradox.h>
-}
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,23 +219,8 @@ void runSize(const std::string& dir, int records)
 
     const long rssBeforePx = rssKiB();
     t0 = Clock::now();
-    pxdoc_t* px = PX_new();
-    long pxScanned = 0;
-    if (PX_open_file(px, path.c_str()) == 0) {
-        const int n = PX_get_num_records(px);
-        std::vector<char> data(size_t(PX_get_recordsize(px)));
-        for (int i = 0; i < n; ++i) {
-            if (!PX_get_record(px, i, data.data()))
-                break;
-            char* text = nullptr;
-            if (PX_get_data_alpha(px, data.data() + 5, 40, &text) > 0 && text)
-                px->free(px, text);
-            ++pxScanned;
-        }
-        PX_close(px);
-    }
-    const long rssPx = rssKiB() - rssBeforePx;
-    PX_delete(px);
+    const long pxScanned = bench::pxlibScan(path);
+    const long rssPx = rssKiB() - rssBeforePx; // what pxlib's scan left grown
     const double pxScan = microseconds(Clock::now() - t0) / 1000.0;
 
     std::printf("%8d | %7.1f | %6.2f %6.2f %6.2f %6.2f | %5.3f | %8.1f %8.1f %8.1f | %9.1f (%ld) %9.1f (%ld) | %6ld %6ld\n",

@@ -90,6 +90,8 @@ long engineScan(const std::string& dir, const std::string& name)
     return n;
 }
 
+} // namespace
+
 long pxlibScan(const std::string& path)
 {
     pxdoc_t* px = PX_new();
@@ -110,6 +112,8 @@ long pxlibScan(const std::string& path)
     PX_delete(px);
     return n;
 }
+
+namespace {
 
 // `cat file > /dev/null` as a process of its own; returns the file's size.
 long catScan(const std::string& path)

@@ -9,6 +9,10 @@
 
 namespace bench {
 
+// pxlib's record loop over a whole table (one text field read per record);
+// returns the records read.
+long pxlibScan(const std::string& path);
+
 // `buildOwnTable(path, records)` writes the program's kind of table.
 void compareScans(const std::string& dir, int records,
                   const std::function<void(const std::string&, int)>& buildOwnTable);

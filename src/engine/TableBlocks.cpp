@@ -32,9 +32,8 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
         if (it != m_images.end())
             return it->second.bytes.data();
     }
-    auto it = m_cache.find(n);
-    if (it != m_cache.end())
-        return it->second.data();
+    if (const uint8_t* bytes = cachedBytes(n))
+        return bytes;
     if (!m_txn && !m_readLocked) {
         // A lock-free read needs a block it has not cached: read it under the
         // lock, provided nothing changed since the header was checked.
@@ -56,26 +55,45 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
     uint32_t last = std::min<uint32_t>(first + perWindow - 1, c.fileBlocks);
     while (last > n && m_header.blockOffset(uint16_t(last)) + size > uint64_t(m_stat.st_size))
         --last;
-    const size_t count = last - first + 1;
-    std::vector<uint8_t> window(count * size);
-    if (!disk::readAll(m_fd, window.data(), window.size(), m_header.blockOffset(uint16_t(first))))
+    // Read straight into the cache's buffer and made plain there: no copy.
+    CachedWindow window;
+    window.count = last - first + 1;
+    window.bytes.reset(new uint8_t[window.count * size]);
+    if (!disk::readAll(m_fd, window.bytes.get(), window.count * size, m_header.blockOffset(uint16_t(first))))
         failIo("cannot read a block", m_path, errno);
-    if ((m_cache.size() + count) * size > kCacheBytes)
-        m_cache.clear();
-    for (uint32_t k = first; k <= last; ++k) {
-        if (m_cache.count(uint16_t(k)))
-            continue; // already plain in the cache
-        const uint8_t* at = window.data() + (k - first) * size;
-        std::vector<uint8_t> plain(at, at + size);
-        decode(uint16_t(k), plain.data());
-        m_cache.emplace(uint16_t(k), std::move(plain));
-    }
-    return m_cache.at(n).data();
+    for (uint32_t k = first; k <= last; ++k)
+        decode(uint16_t(k), window.bytes.get() + (k - first) * size);
+    if (m_cachedBytes + window.count * size > kCacheBytes)
+        dropCache();
+    m_cachedBytes += window.count * size;
+    CachedWindow& kept = m_cache[(first - 1) / perWindow];
+    if (kept.bytes)
+        m_cachedBytes -= kept.count * size; // a shorter read of the same stretch, replaced
+    kept = std::move(window);
+    return kept.bytes.get() + (n - first) * size;
+}
+
+const uint8_t* TableFile::cachedBytes(uint16_t n) const
+{
+    if (n == 0)
+        return nullptr;
+    const uint32_t perWindow = readAheadBlocks();
+    const auto it = m_cache.find((n - 1u) / perWindow);
+    if (it == m_cache.end())
+        return nullptr;
+    const uint32_t at = (n - 1u) % perWindow;
+    return at < it->second.count ? it->second.bytes.get() + size_t(at) * m_header.blockSize : nullptr;
+}
+
+void TableFile::dropCache()
+{
+    m_cache.clear();
+    m_cachedBytes = 0;
 }
 
 bool TableFile::cached(uint16_t n) const
 {
-    return !m_txn && m_cache.count(n) != 0;
+    return !m_txn && cachedBytes(n) != nullptr;
 }
 
 bool TableFile::sameReadAhead(uint16_t a, uint16_t b) const

@@ -101,7 +101,7 @@ void TableFile::commitTransaction()
             disk::syncDirectoryOf(m_journalPath); // a journal that came back would restore the same bytes
         } catch (...) {
         }
-        m_cache.clear();
+        dropCache();
         failIo(what, m_path, err);
     };
     const scramble::BlockScrambler* storing = scrambler();
@@ -142,7 +142,7 @@ void TableFile::commitTransaction()
         m_newScrambler.reset();
     }
     ::fstat(m_fd, &m_stat);
-    m_cache.clear();
+    dropCache();
     ++m_generation;
     m_processChanges->fetch_add(1);
 }

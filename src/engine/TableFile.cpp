@@ -115,7 +115,7 @@ bool TableFile::refresh()
     m_header.counters.read(fixed.data());
     m_fixed = fixed;
     m_stat = st;
-    m_cache.clear();
+    dropCache();
     ++m_generation;
     return true;
 }

@@ -137,7 +137,15 @@ private:
     std::array<uint8_t, hdr::MutablePart> m_fixed {};
     struct stat m_stat {};
     uint64_t m_generation = 0;
-    std::map<uint16_t, std::vector<uint8_t>> m_cache;
+    // Plain blocks by aligned stretch of the file (see readAheadBlocks).
+    struct CachedWindow {
+        uint32_t count = 0; // blocks held (fewer at the end of the file)
+        std::unique_ptr<uint8_t[]> bytes;
+    };
+    std::map<uint32_t, CachedWindow> m_cache;
+    size_t m_cachedBytes = 0;
+    const uint8_t* cachedBytes(uint16_t n) const;
+    void dropCache();
     // Nothing changed since the header was last read: the header's counters
     // alone (one read), or also the file's size, inode and times.
     bool headerUnchanged();

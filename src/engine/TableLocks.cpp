@@ -87,7 +87,7 @@ TableFile::ReadScope::ReadScope(TableFile& f, uint16_t cachedBlock) : m_file(f)
     // Taken before the file is looked at: a change committed by this process
     // from here on makes the next step look again.
     f.m_seenProcessChanges = f.m_processChanges->load();
-    if (cachedBlock && f.m_cache.count(cachedBlock) && f.headerUnchanged())
+    if (cachedBlock && f.cachedBytes(cachedBlock) && f.headerUnchanged())
         return;
     f.setLock(lockbyte::Transaction, F_RDLCK, true, "cannot lock the table");
     f.m_readLocked = true;
