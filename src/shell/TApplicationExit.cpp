@@ -13,7 +13,10 @@ void TApplication::Terminate() {
         return;
     }
     terminated_ = true;
-    quit();
+    // Every event loop ends, not only the main one: a request that comes while
+    // a report box or a question runs its own loop (even during start-up,
+    // before the main loop) must end the program, not wait for the box.
+    QCoreApplication::exit(0);
 }
 
 bool TApplication::SettleForms() {

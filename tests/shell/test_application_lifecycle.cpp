@@ -212,6 +212,45 @@ private slots:
             QCOMPARE(size.width(), 1015);
         QVERIFY(!Form1);
     }
+
+    // An exit request (SIGTERM, the session ending) that comes while a start-up
+    // report is on the screen ends the program: the report's own loop ends, no
+    // later loop runs. Last in this class: the ended loops stay ended until a
+    // main loop starts again.
+    void anExitRequestDuringAStartUpReportEndsTheProgram() {
+        events.clear();
+        QObject scope; // cancels the timers below when the test ends
+        int reports = 0;
+        bool timedOut = false;
+        Application->setErrorPresenter([&](const QString&) {
+            ++reports;
+            QEventLoop box; // the report box runs a loop of its own
+            QTimer::singleShot(0, &scope, [] { Application->Terminate(); });
+            QTimer::singleShot(3000, &scope, [&] {
+                timedOut = true;
+                box.quit();
+            });
+            box.exec();
+        });
+        Application->CreateForm<TForm1>(Form1);
+        Application->CreateForm<StubForm2>(Form2);
+        Application->CreateForm<FailingForm3>(Form3);
+        Application->CreateForm<FailingForm4>(Form4);
+        Application->CreateForm<StubForm5>(Form5);
+        Application->CreateForm<StubForm6>(Form6);
+        Application->CreateForm<StubForm7>(Form7);
+        bool mainLoopRan = false;
+        QTimer::singleShot(0, &scope, [&] {
+            mainLoopRan = true;
+            Application->Terminate();
+        });
+        Application->Run();
+        Application->setErrorPresenter({});
+        QVERIFY2(!timedOut, "the report stayed after the exit request");
+        QCOMPARE(reports, 2);
+        QVERIFY(!mainLoopRan);
+        QVERIFY(!Form1 && Application->Forms().empty());
+    }
 };
 
 KARTOTEKA_TEST_MAIN(TestApplicationLifecycle)
