@@ -184,7 +184,13 @@ bool XSession::requestClose(qulonglong window) const {
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(c, 0, xcb_window_t(window), XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-    const bool ok = xcb_flush(c) > 0;
+    // A round trip before the connection closes: the server has then handled
+    // the request. Closed right after the write, the server may notice the
+    // hang-up first and drop what it had not read (seen as a close request
+    // that now and then never reached the program).
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const bool ok = reply != nullptr;
+    std::free(reply);
     xcb_disconnect(c);
     return ok;
 }
