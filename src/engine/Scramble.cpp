@@ -126,27 +126,44 @@ BlockScrambler::BlockScrambler(uint32_t key) : m_key(key)
 
 // One pass over a block's chunks: byte i of a plain chunk and byte `to[i]` of
 // its scrambled form are tied by the same mask, whichever way the pass goes.
+// `in` and `out` are the same bytes, or two blocks that do not overlap.
 template <bool Scrambling>
-void BlockScrambler::transform(uint8_t* data, size_t size, uint16_t block) const
+void BlockScrambler::transform(const uint8_t* in, uint8_t* out, size_t size, uint16_t block) const
 {
     const Layout& l = m_layouts[uint8_t(block)];
     uint8_t before[kChunk];
     for (size_t m = 0; m * kChunk < size; ++m) {
-        uint8_t* chunk = data + m * kChunk;
-        std::memcpy(before, chunk, kChunk);
+        const uint8_t* from = in + m * kChunk;
+        uint8_t* chunk = out + m * kChunk;
+        if (from == chunk) {
+            std::memcpy(before, chunk, kChunk);
+            from = before;
+        }
         const uint8_t s = uint8_t(m);
         for (unsigned i = 0; i < kChunk; ++i) {
             const uint8_t j = l.to[i];
             const uint8_t mask = l.mask[i] ^ kR[uint8_t(j + s)];
             if constexpr (Scrambling)
-                chunk[j] = before[i] ^ mask;
+                chunk[j] = from[i] ^ mask;
             else
-                chunk[i] = before[j] ^ mask;
+                chunk[i] = from[j] ^ mask;
         }
     }
 }
 
-void BlockScrambler::scramble(uint8_t* data, size_t size, uint16_t block) const { transform<true>(data, size, block); }
-void BlockScrambler::unscramble(uint8_t* data, size_t size, uint16_t block) const { transform<false>(data, size, block); }
+void BlockScrambler::scramble(uint8_t* data, size_t size, uint16_t block) const
+{
+    transform<true>(data, data, size, block);
+}
+
+void BlockScrambler::unscramble(uint8_t* data, size_t size, uint16_t block) const
+{
+    transform<false>(data, data, size, block);
+}
+
+void BlockScrambler::unscramble(const uint8_t* in, uint8_t* out, size_t size, uint16_t block) const
+{
+    transform<false>(in, out, size, block);
+}
 
 } // namespace ke::scramble

@@ -31,10 +31,12 @@ public:
     // `size` is a multiple of 256; `block` is the block's number in the file (from 1).
     void scramble(uint8_t* data, size_t size, uint16_t block) const;
     void unscramble(uint8_t* data, size_t size, uint16_t block) const;
+    // From `in` into `out` (not overlapping), saving the copy an in-place pass needs.
+    void unscramble(const uint8_t* in, uint8_t* out, size_t size, uint16_t block) const;
 
 private:
     template <bool Scrambling>
-    void transform(uint8_t* data, size_t size, uint16_t block) const;
+    void transform(const uint8_t* in, uint8_t* out, size_t size, uint16_t block) const;
 
     uint32_t m_key;
     // For each block-number byte t: where byte i of a chunk goes, and the part

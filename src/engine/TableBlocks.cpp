@@ -59,10 +59,21 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
     CachedWindow window;
     window.count = last - first + 1;
     window.bytes.reset(new uint8_t[window.count * size]);
-    if (!disk::readAll(m_fd, window.bytes.get(), window.count * size, m_header.blockOffset(uint16_t(first))))
+    // A protected table's stretch goes through a reused buffer and is made
+    // plain on the way into the cache.
+    uint8_t* landing = window.bytes.get();
+    if (m_header.encrypted) {
+        if (!m_scrambler)
+            fail(KE_ERR_INSUFFICIENT_RIGHTS, m_path + ": the table is password-protected");
+        m_scrambled.resize(window.count * size);
+        landing = m_scrambled.data();
+    }
+    if (!disk::readAll(m_fd, landing, window.count * size, m_header.blockOffset(uint16_t(first))))
         failIo("cannot read a block", m_path, errno);
-    for (uint32_t k = first; k <= last; ++k)
-        decode(uint16_t(k), window.bytes.get() + (k - first) * size);
+    if (m_header.encrypted)
+        for (uint32_t k = first; k <= last; ++k)
+            m_scrambler->unscramble(landing + (k - first) * size, window.bytes.get() + (k - first) * size, size,
+                                    uint16_t(k));
     if (m_cachedBytes + window.count * size > kCacheBytes)
         dropCache();
     m_cachedBytes += window.count * size;

@@ -144,6 +144,7 @@ private:
     };
     std::map<uint32_t, CachedWindow> m_cache;
     size_t m_cachedBytes = 0;
+    std::vector<uint8_t> m_scrambled; // a protected stretch as read, before it is made plain
     const uint8_t* cachedBytes(uint16_t n) const;
     void dropCache();
     // Nothing changed since the header was last read: the header's counters
