@@ -4,11 +4,11 @@
 #include "TTable.h"
 
 ClientFieldSet createClientFields(TTable* table) {
-    struct Spec {
+    struct Column {
         const char16_t* name;
         int size;
     };
-    static constexpr Spec specs[7] = {
+    static constexpr Column columns[7] = {
         {u"Клиент №", 5}, {u"Фамилия", 40}, {u"Имя", 25}, {u"Отчество", 25},
         {u"Возраст", 25}, {u"Семейное положение", 25}, {u"Количество детей", 25},
     };
@@ -17,8 +17,8 @@ ClientFieldSet createClientFields(TTable* table) {
         auto* field = new TStringField(table);
         field->setObjectName(i == 0 ? QStringLiteral("Table1StringField")
                                     : QStringLiteral("Table1StringField%1").arg(i + 1));
-        field->setFieldName(QString::fromUtf16(specs[i].name));
-        field->setSize(specs[i].size);
+        field->setFieldName(QString::fromUtf16(columns[i].name));
+        field->setSize(columns[i].size);
         field->setDataSet(table);
         fields[static_cast<size_t>(i)] = field;
     }
