@@ -102,8 +102,7 @@ bool TableFile::refresh()
     std::array<uint8_t, hdr::MutablePart> fixed {};
     if (uint64_t(st.st_size) < fixed.size() || !disk::readAll(m_fd, fixed.data(), fixed.size(), 0))
         fail(KE_ERR_CORRUPT_TABLE, m_path + ": the header can no longer be read");
-    if (fixed == m_fixed && st.st_size == m_stat.st_size && st.st_ino == m_stat.st_ino
-        && sameTime(st.st_mtim, m_stat.st_mtim) && sameTime(st.st_ctim, m_stat.st_ctim))
+    if (asLastSeen(st, fixed))
         return false;
     // The counters may change; the layout may not.
     static constexpr size_t layout[] = {hdr::RecordSize, hdr::RecordSize + 1, hdr::HeaderSize, hdr::HeaderSize + 1,
@@ -134,6 +133,11 @@ bool TableFile::quickCheckUnchanged()
     std::array<uint8_t, hdr::MutablePart> fixed {};
     if (::fstat(m_fd, &st) != 0 || uint64_t(st.st_size) < fixed.size() || !disk::readAll(m_fd, fixed.data(), fixed.size(), 0))
         return false;
+    return asLastSeen(st, fixed);
+}
+
+bool TableFile::asLastSeen(const struct stat& st, const std::array<uint8_t, hdr::MutablePart>& fixed) const
+{
     return fixed == m_fixed && st.st_size == m_stat.st_size && st.st_ino == m_stat.st_ino
         && sameTime(st.st_mtim, m_stat.st_mtim) && sameTime(st.st_ctim, m_stat.st_ctim);
 }

@@ -151,6 +151,8 @@ private:
     // alone (one read), or also the file's size, inode and times.
     bool headerUnchanged();
     bool quickCheckUnchanged();
+    // The file's status and header bytes equal those last seen.
+    bool asLastSeen(const struct stat& st, const std::array<uint8_t, hdr::MutablePart>& fixed) const;
     bool m_txn = false;
     bool m_readLocked = false; // inside a ReadScope: holding the shared lock
     TableCounters m_txnCounters;
