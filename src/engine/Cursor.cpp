@@ -142,6 +142,7 @@ void Cursor::land(uint16_t block, int index, const BlockView& view, uint8_t* rec
     m_pos = Pos{Kind::OnRecord, block, index, view.prev, view.next};
     m_seenCount = view.count;
     m_lost = false;
+    m_shown.clear();
     const uint8_t* at = view.records + size_t(index) * rs;
     m_current.assign(at, at + rs);
     if (index > 0)

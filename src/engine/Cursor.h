@@ -15,6 +15,13 @@
 // - A program that writes records without updating the header is noticed by
 //   the file's size and times when a block is next read from disk or a
 //   change or locking read begins.
+//
+// A change acts only on what the caller saw: Delete and Modify act on the
+// cursor's record only while it is stored with the bytes the cursor last gave
+// the caller (or stored itself). A record changed in place by another writer
+// moves the cursor onto its new bytes for display, but until the caller has
+// read them, Delete removes nothing (KE_ERR_RECORD_NOT_FOUND, the result the
+// table layer answers by reading again) and Modify fails (KE_ERR_RECORD_CHANGED).
 #pragma once
 
 #include "TableFile.h"
@@ -87,6 +94,10 @@ private:
     void reading(bool lock, F&& body);
     void relocate();
     bool changedInPlace(const BlockView& v) const;
+    // Moves onto a record found again, keeping what the caller last saw.
+    void follow(uint16_t block, int index, const BlockView& view);
+    // Fails unless the record stood on is the one the caller last saw.
+    void failIfUnseen(uint16_t code, const char* what) const;
     void loseRecord(const BlockView& v);
     void failIfLost();
     void sync();
@@ -113,6 +124,9 @@ private:
     // Its neighbours in the block when last seen (empty at a block's end): a
     // record changed in place is told from a slot now holding another record.
     std::vector<uint8_t> m_before, m_after;
+    // The record as the caller last saw it, while another writer's change in
+    // place makes it differ from m_current; empty otherwise.
+    std::vector<uint8_t> m_shown;
     bool m_lost = false; // the record shown was deleted by someone else
     uint64_t m_seenGeneration = 0;
     bool m_exclusive = false;

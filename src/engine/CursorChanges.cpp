@@ -140,6 +140,7 @@ void Cursor::modify(const uint8_t* record, bool releaseLock)
             failIfLost();
             fail(m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
         }
+        failIfUnseen(KE_ERR_RECORD_CHANGED, "read it again before changing it");
         BlockView v = m_file.block(m_pos.block);
         checkRecordFree(v.records + size_t(m_pos.index) * rs);
         uint8_t* blk = m_file.writableBlock(m_pos.block);
@@ -163,6 +164,7 @@ void Cursor::remove()
     sync();
     if (m_pos.kind != Kind::OnRecord)
         fail(m_lost || m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
+    failIfUnseen(KE_ERR_RECORD_NOT_FOUND, "nothing was deleted");
     const uint16_t b = m_pos.block;
     const int i = m_pos.index;
     BlockView v = m_file.block(b);

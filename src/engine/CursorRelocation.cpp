@@ -27,6 +27,20 @@ bool Cursor::changedInPlace(const BlockView& v) const
     return same(i - 1, m_before) && same(i + 1, m_after);
 }
 
+void Cursor::follow(uint16_t block, int index, const BlockView& view)
+{
+    std::vector<uint8_t> seen = m_shown.empty() ? std::move(m_current) : std::move(m_shown);
+    land(block, index, view, nullptr);
+    if (seen != m_current)
+        m_shown = std::move(seen);
+}
+
+void Cursor::failIfUnseen(uint16_t code, const char* what) const
+{
+    if (!m_shown.empty())
+        fail(code, path() + ": the record was changed by another user; " + what);
+}
+
 void Cursor::loseRecord(const BlockView& v)
 {
     // Stand where a Delete of the record would have left the cursor: on the
@@ -78,7 +92,7 @@ void Cursor::relocate()
         for (int d = 0; d <= v.count; ++d) {
             for (int j : {near - d, near + d}) {
                 if (j >= 0 && j < v.count && std::memcmp(v.records + size_t(j) * rs, m_current.data(), rs) == 0) {
-                    land(b, j, v, nullptr);
+                    follow(b, j, v);
                     return true;
                 }
             }
@@ -105,7 +119,7 @@ void Cursor::relocate()
         if (findIn(m_pos.block, m_pos.index))
             return;
         if (changedInPlace(v)) {
-            land(m_pos.block, m_pos.index, v, nullptr);
+            follow(m_pos.block, m_pos.index, v);
             return;
         }
         // A split moves records into the block after; a takeover into the one before.

@@ -40,6 +40,7 @@ const char* errorText(uint16_t code)
     case KE_ERR_INTERNAL: return "Internal error of the table engine.";
     case KE_ERR_RECORD_DELETED: return "Record was deleted by another user.";
     case KE_ERR_FIELD_TOO_LONG: return "The value is longer than the field.";
+    case KE_ERR_RECORD_CHANGED: return "Record was changed by another user.";
     default: return nullptr;
     }
 }

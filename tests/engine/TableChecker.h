@@ -8,15 +8,13 @@
 
 #include <cstdint>
 #include <set>
+#include <vector>
 
 namespace enginetest {
 
-inline QString checkStructure(const QString& path)
+// `records`, when given, gets the records of the chain in order.
+inline QString checkStructure(const QByteArray& data, std::vector<QByteArray>* records = nullptr)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "cannot open " + path;
-    const QByteArray data = f.readAll();
     auto u8 = [&](qsizetype o) { return uint8_t(data.at(o)); };
     auto u16 = [&](qsizetype o) { return uint16_t(u8(o) | (u8(o + 1) << 8)); };
     auto u32 = [&](qsizetype o) { return uint32_t(u16(o)) | (uint32_t(u16(o + 2)) << 16); };
@@ -32,7 +30,7 @@ inline QString checkStructure(const QString& path)
         return QString("maxBlocks %1 != fileBlocks %2").arg(maxBlocks).arg(fileBlocks);
     auto blockAt = [&](int n) { return qsizetype(headerSize) + qsizetype(n - 1) * blockSize; };
     std::set<int> seen;
-    uint32_t records = 0;
+    uint32_t chained = 0;
     int chain = 0, prev = 0;
     for (int b = first; b != 0;) {
         if (b < 1 || b > fileBlocks || !seen.insert(b).second)
@@ -49,15 +47,17 @@ inline QString checkStructure(const QString& path)
         for (qsizetype i = o + 6 + qsizetype(count) * recordSize; i < o + blockSize; ++i)
             if (data.at(i) != 0)
                 return QString("block %1 has junk after its records").arg(b);
-        records += uint32_t(count);
+        for (int r = 0; records && r < count; ++r)
+            records->push_back(data.mid(o + 6 + qsizetype(r) * recordSize, recordSize));
+        chained += uint32_t(count);
         ++chain;
         prev = b;
         b = u16(o);
     }
     if (prev != last)
         return QString("lastBlock %1, chain ends at %2").arg(last).arg(prev);
-    if (records != numRecords)
-        return QString("numRecords %1, chain holds %2").arg(numRecords).arg(records);
+    if (chained != numRecords)
+        return QString("numRecords %1, chain holds %2").arg(numRecords).arg(chained);
     if (chain != usedBlocks)
         return QString("usedBlocks %1, chain has %2").arg(usedBlocks).arg(chain);
     if (numRecords == 0 && (first != 0 || last != 0))
@@ -75,6 +75,14 @@ inline QString checkStructure(const QString& path)
     if (chain + freeCount != fileBlocks)
         return QString("%1 chain + %2 free blocks, file has %3").arg(chain).arg(freeCount).arg(fileBlocks);
     return {};
+}
+
+inline QString checkStructure(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "cannot open " + path;
+    return checkStructure(f.readAll());
 }
 
 } // namespace enginetest

@@ -436,7 +436,7 @@ private slots:
                                    KE_ERR_NO_MORE_ENTRIES, KE_ERR_FIELD_NOT_TEXT, KE_ERR_UNMAPPABLE_CHARACTER,
                                    KE_ERR_BUFFER_TOO_SMALL, KE_ERR_NOT_LOCKED, KE_ERR_TABLE_IN_USE,
                                    KE_ERR_UNKNOWN_DATABASE, KE_ERR_UNKNOWN_DRIVER, KE_ERR_UNSUPPORTED_CODE_PAGE,
-                                   KE_ERR_INTERNAL, KE_ERR_RECORD_DELETED};
+                                   KE_ERR_INTERNAL, KE_ERR_RECORD_DELETED, KE_ERR_RECORD_CHANGED};
         QSet<QString> texts;
         for (ke_result code : codes) {
             char text[256] = {};

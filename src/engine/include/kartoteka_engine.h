@@ -68,6 +68,7 @@ typedef uint16_t ke_result;
 #define KE_ERR_INTERNAL 0x2121
 #define KE_ERR_RECORD_DELETED 0x2122  /* the record the cursor showed was deleted by another user */
 #define KE_ERR_FIELD_TOO_LONG 0x2123  /* a value longer than its field; the context names field and size */
+#define KE_ERR_RECORD_CHANGED 0x2124  /* the record the cursor showed was changed by another user since */
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;
@@ -154,7 +155,11 @@ KE_API ke_result ke_verify_field(ke_cursor* cursor, uint16_t field, const uint8_
 KE_API ke_result ke_make_insertion_point(ke_cursor* cursor);
 /* Stores a new record at the insertion point (else at the cursor's position); the cursor stands on it. */
 KE_API ke_result ke_insert_record(ke_cursor* cursor, ke_lock lock, const uint8_t* record);
-/* Replaces the current record and, when release_lock is set, frees its lock. */
+/* Replaces the current record and, when release_lock is set, frees its lock.
+ * Delete and modify act only on the record as the cursor last returned it:
+ * when another user has changed it since, delete removes nothing
+ * (KE_ERR_RECORD_NOT_FOUND) and modify fails (KE_ERR_RECORD_CHANGED); the
+ * cursor then stands on the stored record, which the next read returns. */
 KE_API ke_result ke_modify_record(ke_cursor* cursor, const uint8_t* record, int release_lock);
 /* Removes the current record; the cursor then stands on the crack where it was. */
 KE_API ke_result ke_delete_record(ke_cursor* cursor);
