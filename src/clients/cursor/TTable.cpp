@@ -302,7 +302,16 @@ void TTable::Edit() {
     Settle();
     checkCanModify();
     check(api_->get_record(cursor_, KE_LOCK_WRITE, scratch_.data(), scratch_.size()));
+    const bool asShown = scratch_ == record_;
     record_.swap(scratch_);
+    if (!asShown) {
+        // Another user changed the card on screen, or put another in its
+        // place: the window shows it as stored and no edit starts, so the key
+        // that asked for one never lands in values the user has not seen.
+        api_->release_record_lock(cursor_);
+        dataEvent(deDataSetChange);
+        return;
+    }
     modified_ = false;
     setState(dsEdit);
     dataEvent(deRecordChange);
@@ -352,12 +361,27 @@ void TTable::Delete() {
     if (!hasRecord_)
         fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
     dataEvent(deCheckBrowseMode);
-    const unsigned short result = api_->delete_record(cursor_);
-    if (result != KE_OK && result != kNotFound)
-        check(result);
+    // An edit holds the lock since it read the card; in browse state the card
+    // is read under the lock first and deleted only as the window shows it.
+    if (state_ == dsEdit || lockShownRecord()) {
+        const unsigned short result = api_->delete_record(cursor_);
+        if (result != KE_OK && result != kNotFound)
+            check(result);
+    }
     modified_ = false;
     setState(dsBrowse);
     resync();
+}
+
+bool TTable::lockShownRecord() {
+    const unsigned short result = api_->get_record(cursor_, KE_LOCK_WRITE, scratch_.data(), scratch_.size());
+    if (result == kNotFound || result == kDeleted || result == kNoCurrent)
+        return false; // gone already: the view is read again
+    check(result);
+    if (scratch_ == record_)
+        return true;
+    api_->release_record_lock(cursor_);
+    return false;
 }
 
 void TTable::Refresh() {

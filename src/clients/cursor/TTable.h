@@ -25,11 +25,14 @@ struct ke_cursor;
 //   Next, Prior: Settle; nothing more when EOF (Next) / BOF (Prior) is already set;
 //            else deDataSetScroll (distance 1 or -1, 0 when the end was found)
 //   Edit:    Settle, state (browse -> edit), deRecordChange
-//            (on a table with no record: Insert instead)
+//            (on a table with no record: Insert instead; when the card read
+//            under the lock is not the one shown: deDataSetChange, no edit)
 //   Insert:  Settle, state (browse -> insert), deDataSetChange
 //   Post:    deUpdateRecord, deCheckBrowseMode, state (-> browse), deDataSetChange
 //   Cancel:  deCheckBrowseMode, state (-> browse), deDataSetChange
 //   Delete:  (insert state: Cancel) else deCheckBrowseMode, state (edit -> browse), deDataSetChange
+//            (in browse state only the card shown is deleted: read under the
+//            lock first; another card stored there is shown instead)
 //   Refresh: Settle, deDataSetChange
 //   TField::SetAsString: deFieldChange (the field)
 // Failures are thrown as Exception subclasses (EDatabaseError, EDBEngineError).
@@ -118,6 +121,9 @@ private:
     void sendFocus(TField* field);
     void move(bool forward);
     void reposition(bool atEnd);
+    // Reads the current record with the write lock; true when it is the one
+    // the view shows (the lock is then kept), else the lock is let go.
+    bool lockShownRecord();
 
     QString databaseName_;
     QString tableName_;

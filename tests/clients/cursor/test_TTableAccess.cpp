@@ -141,9 +141,11 @@ private slots:
         b.table.First();
         a.fields[1]->SetAsString(QStringLiteral("Занят"));
         a.table.Post(); // posting frees the lock
+        b.table.Edit(); // the card changed since b read it: b shows it, no edit yet
+        QCOMPARE(b.table.State(), dsBrowse);
+        QCOMPARE(b.surname(), QStringLiteral("Занят"));
         b.table.Edit();
         QCOMPARE(b.table.State(), dsEdit);
-        QCOMPARE(b.surname(), QStringLiteral("Занят")); // Edit re-reads the stored values
         b.table.Cancel();
     }
 
