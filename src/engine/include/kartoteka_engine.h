@@ -159,7 +159,8 @@ KE_API ke_result ke_insert_record(ke_cursor* cursor, ke_lock lock, const uint8_t
  * Delete and modify act only on the record as the cursor last returned it:
  * when another user has changed it since, delete removes nothing
  * (KE_ERR_RECORD_NOT_FOUND) and modify fails (KE_ERR_RECORD_CHANGED); the
- * cursor then stands on the stored record, which the next read returns. */
+ * cursor then stands on the stored record, which the next read returns (a
+ * read or move with a NULL record buffer counts as returning it). */
 KE_API ke_result ke_modify_record(ke_cursor* cursor, const uint8_t* record, int release_lock);
 /* Removes the current record; the cursor then stands on the crack where it was. */
 KE_API ke_result ke_delete_record(ke_cursor* cursor);
