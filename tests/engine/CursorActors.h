@@ -98,7 +98,8 @@ public:
     virtual ~Actor() = default;
     // A new cursor on the table (the old one closed), before the first card.
     virtual void open(const std::string& path) = 0;
-    virtual void close() = 0;
+    // Before the first card again, as just opened.
+    virtual void rewind() = 0;
     virtual void standOn(const std::string& name) = 0;
     virtual uint16_t insert(const std::string& name) = 0; // before the card shown
     virtual uint16_t append(const std::string& name) = 0; // after the last card
@@ -121,7 +122,7 @@ public:
         m_cursor.reset();
         m_cursor = std::make_unique<ke::Cursor>(path, ke::OpenOptions{});
     }
-    void close() override { m_cursor.reset(); }
+    void rewind() override { m_cursor->setToBegin(); }
     void standOn(const std::string& name) override { enginetest::standOn(*m_cursor, name); }
     uint16_t insert(const std::string& name) override
     {
@@ -192,7 +193,7 @@ public:
         ::waitpid(m_pid, &status, 0);
     }
     void open(const std::string& path) override { call("O " + path); }
-    void close() override { call("Q"); }
+    void rewind() override { call("R"); }
     void standOn(const std::string& name) override { call("S " + name); }
     uint16_t insert(const std::string& name) override { return uint16_t(std::stoi(call("I " + name))); }
     uint16_t append(const std::string& name) override { return uint16_t(std::stoi(call("A " + name))); }
@@ -232,7 +233,7 @@ private:
             std::string reply = "0";
             switch (cmd[0]) {
             case 'O': self.open(arg); break;
-            case 'Q': self.close(); break;
+            case 'R': self.rewind(); break;
             case 'S': self.standOn(arg); break;
             case 'I': reply = std::to_string(self.insert(arg)); break;
             case 'A': reply = std::to_string(self.append(arg)); break;

@@ -279,6 +279,11 @@ private slots:
             const QByteArray image = madeFile.readAll();
             const QStringList start = cardsIn(made.toStdString(), true);
             const QStringList names = cardsIn(made.toStdString(), false);
+            if (runs == 0) {
+                QVERIFY(file.reset(image));
+                for (Actor* a : std::initializer_list<Actor*>{&first, &second, &remote})
+                    a->open(path);
+            }
             // Each cursor on a card (before the first on an empty table). Two
             // cursors of one process are alike, so A stands no further on than
             // B; in the sampled runs with two processes either one is the other
@@ -296,9 +301,10 @@ private slots:
                         std::array<Actor*, 2> actors = {&first, twoProcesses ? static_cast<Actor*>(&remote) : &second};
                         if (remoteIsA)
                             std::swap(actors[0], actors[1]);
+                        // The cursors stay open: rewriting the file under them is a change they must see.
                         QVERIFY(file.reset(image));
-                        actors[0]->open(path);
-                        actors[1]->open(path);
+                        actors[0]->rewind();
+                        actors[1]->rewind();
                         Run run(file, actors, twoProcesses, start);
                         run.standOn(0, pa);
                         run.standOn(1, pb);
@@ -308,8 +314,6 @@ private slots:
                                 QFAIL(qPrintable(describeRun(names, pa, pb, twoProcesses ? (remoteIsA ? 'A' : 'B') : 0,
                                                              seq, k) + ": " + problem));
                         }
-                        actors[0]->close();
-                        actors[1]->close();
                         ++runs;
                         remoteRuns += twoProcesses;
                     }
