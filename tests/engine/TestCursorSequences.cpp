@@ -28,16 +28,12 @@ constexpr int kChoices = 2 * kOps; // each operation by either cursor
 constexpr int kDepth = 3;
 const char* const kOpNames[kOps] = {"next", "prior", "first", "last", "insert", "append", "delete", "modify"};
 
-// Where the model knows a cursor stands.
-struct Place {
-    enum Kind { Before, After, On, Crack, Unknown } kind = Before;
-    QString card; // On
-    int crack = 0; // Crack: the index of the card after it
-};
-
+// What the model knows of a cursor: the card it last returned, and where it
+// stands where the rules fix that.
 struct CursorModel {
-    std::optional<QString> seen; // the card it last returned
-    Place place;
+    enum Place { Before, After, On, Crack, Unknown } place = Before;
+    std::optional<QString> seen; // the card it last returned (On: the card it stands on)
+    int crack = 0; // Crack: the index of the card after it
     bool stale = false; // the other process changed the table since this cursor last looked
 };
 
@@ -82,9 +78,8 @@ public:
     {
         if (index < 0)
             return;
-        const QString c = m_table[index];
-        m_actors[size_t(x)]->standOn(c.section(' ', 0, 0).toStdString());
-        m_cursors[x] = {c, {Place::On, c, 0}, false};
+        m_actors[size_t(x)]->standOn(m_table[index].section(' ', 0, 0).toStdString());
+        m_cursors[x] = {CursorModel::On, m_table[index]};
     }
 
     // One operation; an empty text when it and the table match the model.
@@ -96,54 +91,43 @@ public:
         QString problem;
         switch (op) {
         case Op::Next:
-        case Op::Prior: problem = checkMove(m, QString::fromStdString(a.step(op == Op::Next)), op == Op::Next, false); break;
+        case Op::Prior: problem = checkMove(m, a.step(op == Op::Next), op == Op::Next, false); break;
         case Op::First:
-        case Op::Last: problem = checkMove(m, QString::fromStdString(a.toEnd(op == Op::First)), op == Op::First, true); break;
+        case Op::Last: problem = checkMove(m, a.toEnd(op == Op::First), op == Op::First, true); break;
         case Op::Insert:
         case Op::Append: {
-            const QString name = QString("n%1").arg(++m_serial);
+            const QString name = QString("n%1").arg(++m_serial), fresh = name + " v0";
             std::optional<int> at = op == Op::Append ? std::optional<int>(int(m_table.size())) : placeIndex(m);
             if (const uint16_t code = op == Op::Append ? a.append(name.toStdString()) : a.insert(name.toStdString()))
                 return QString("%1 failed with %2").arg(kOpNames[int(op)]).arg(code, 0, 16);
-            const QStringList now = m_file.cards();
-            const QString fresh = name + " v0";
-            if (!at)
-                at = int(now.indexOf(fresh)); // the place is the engine's choice here; the rest keeps its order
+            if (!at) // the engine's choice; the other cards keep their order
+                at = int(m_file.cards().indexOf(fresh));
             m_table.insert(std::clamp(*at, 0, int(m_table.size())), fresh);
-            m = {fresh, {Place::On, fresh, 0}, false};
+            m = {CursorModel::On, fresh};
             break;
         }
-        case Op::Delete: {
-            const uint16_t code = a.remove();
-            const qsizetype i = m.seen ? m_table.indexOf(*m.seen) : -1;
-            if (i >= 0) {
-                if (code != KE_OK)
-                    return QString("delete of %1, stored as returned, failed with %2").arg(*m.seen).arg(code, 0, 16);
-                m_table.removeAt(i);
-                m = {std::nullopt, {Place::Crack, {}, int(i)}, false};
-            } else {
-                if (code != KE_ERR_RECORD_NOT_FOUND && code != KE_ERR_NO_CURRENT_RECORD)
-                    return QString("delete without a card to delete gave %1").arg(code, 0, 16);
-                refused(m);
-            }
-            break;
-        }
+        case Op::Delete:
         case Op::Modify: {
             const QString name = m.seen ? m.seen->section(' ', 0, 0) : QString("zz");
             const int version = ++m_serial;
-            const uint16_t code = a.modify(name.toStdString(), version);
+            const uint16_t code = op == Op::Delete ? a.remove() : a.modify(name.toStdString(), version);
             const qsizetype i = m.seen ? m_table.indexOf(*m.seen) : -1;
-            if (i >= 0) {
-                if (code != KE_OK)
-                    return QString("modify of %1, stored as returned, failed with %2").arg(*m.seen).arg(code, 0, 16);
-                const QString fresh = QString("%1 v%2").arg(name).arg(version);
-                m_table[i] = fresh;
-                m = {fresh, {Place::On, fresh, 0}, false};
+            if (i >= 0 && code != KE_OK)
+                return QString("%1 of %2, stored as returned, failed with %3").arg(kOpNames[int(op)], *m.seen).arg(code, 0, 16);
+            if (i < 0 && code != KE_ERR_RECORD_NOT_FOUND && code != KE_ERR_NO_CURRENT_RECORD
+                && (op == Op::Delete || (code != KE_ERR_RECORD_CHANGED && code != KE_ERR_RECORD_DELETED)))
+                return QString("%1 without the card it returned gave %2").arg(kOpNames[int(op)]).arg(code, 0, 16);
+            if (i < 0) {
+                // Refused: the engine may have moved the cursor for display, and returned nothing.
+                if (m.place != CursorModel::Before && m.place != CursorModel::After)
+                    m.place = CursorModel::Unknown;
+                m.stale = false;
+            } else if (op == Op::Delete) {
+                m_table.removeAt(i);
+                m = {CursorModel::Crack, std::nullopt, int(i)};
             } else {
-                if (code != KE_ERR_RECORD_CHANGED && code != KE_ERR_RECORD_DELETED && code != KE_ERR_RECORD_NOT_FOUND
-                    && code != KE_ERR_NO_CURRENT_RECORD)
-                    return QString("modify without the card it returned gave %1").arg(code, 0, 16);
-                refused(m);
+                m_table[i] = QString("%1 v%2").arg(name).arg(version);
+                m = {CursorModel::On, m_table[i]};
             }
             break;
         }
@@ -151,73 +135,59 @@ public:
         if (m_table != before) {
             m_ever += m_table;
             CursorModel& other = m_cursors[1 - x];
-            if (other.place.kind == Place::Crack)
-                other.place.kind = Place::Unknown; // where the engine keeps a crack is its own business
-            if (m_twoProcesses)
-                other.stale = true;
+            if (other.place == CursorModel::Crack)
+                other.place = CursorModel::Unknown; // where the engine keeps a crack is its own business
+            other.stale = other.stale || m_twoProcesses;
         }
-        if (problem.isEmpty()) {
-            const QStringList stored = m_file.cards();
-            if (stored != m_table)
-                problem = "the table holds " + stored.join(',') + ", the model " + m_table.join(',');
-        }
+        if (const QStringList stored = m_file.cards(); problem.isEmpty() && stored != m_table)
+            problem = "the table holds " + stored.join(',') + ", the model " + m_table.join(',');
         return problem;
     }
 
 private:
-    // The index an insert at the cursor must take, when the rules fix it.
+    // The index an insert at the cursor must take, where the rules fix it.
     std::optional<int> placeIndex(const CursorModel& m) const
     {
-        switch (m.place.kind) {
-        case Place::Before: return 0;
-        case Place::After: return int(m_table.size());
-        case Place::Crack: return m.place.crack;
-        case Place::On: if (const qsizetype i = m_table.indexOf(m.place.card); i >= 0) return int(i); [[fallthrough]];
+        switch (m.place) {
+        case CursorModel::Before: return 0;
+        case CursorModel::After: return int(m_table.size());
+        case CursorModel::Crack: return m.crack;
+        case CursorModel::On:
+            if (const qsizetype i = m_table.indexOf(*m.seen); i >= 0)
+                return int(i);
+            return std::nullopt;
         default: return std::nullopt;
         }
     }
 
-    void refused(CursorModel& m)
+    QString checkMove(CursorModel& m, const std::string& reply, bool forwards, bool fromEnd)
     {
-        // The engine may have moved the cursor for display; it returned nothing.
-        if (m.place.kind != Place::Before && m.place.kind != Place::After)
-            m.place.kind = Place::Unknown;
-        m.stale = false;
-    }
-
-    QString checkMove(CursorModel& m, const QString& answer, bool forwards, bool fromEnd)
-    {
-        const QString end = forwards ? "EOF" : "BOF";
+        const QString answer = QString::fromStdString(reply), end = forwards ? "EOF" : "BOF";
         auto at = [&](qsizetype i) { return i >= 0 && i < m_table.size() ? m_table[i] : end; };
         std::optional<QString> expected;
-        if (fromEnd)
+        if (fromEnd) {
             expected = at(forwards ? 0 : m_table.size() - 1);
-        else if (!m.stale) {
-            std::optional<int> i = placeIndex(m);
-            if (i && m.place.kind == Place::On)
-                expected = at(forwards ? *i + 1 : *i - 1);
-            else if (i && !(m.place.kind == Place::Before && !forwards) && !(m.place.kind == Place::After && forwards))
-                expected = at(forwards ? *i : *i - 1);
-            else if (i)
-                expected = end;
+            m.stale = false;
+        } else if (const std::optional<int> i = placeIndex(m); i && !m.stale) {
+            // From a card to its neighbour; from a crack or an end to the card beyond it.
+            expected = at(m.place == CursorModel::On ? *i + (forwards ? 1 : -1) : (forwards ? *i : *i - 1));
         }
+        // Otherwise any card: of the table now, or, when a cached step may serve it, of the table before.
         const bool real = answer == end || (m.stale ? m_ever.contains(answer) : m_table.contains(answer));
         if (expected ? answer != *expected : !real)
             return QString("%1 gave %2, expected %3").arg(forwards ? "next" : "prior", answer,
                                                            expected ? *expected : "a card of the table");
-        if (fromEnd)
-            m.stale = false;
         if (answer == end)
-            m = {std::nullopt, {forwards ? Place::After : Place::Before, {}, 0}, m.stale};
+            m = {forwards ? CursorModel::After : CursorModel::Before, std::nullopt, 0, m.stale};
         else
-            m = {answer, {Place::On, answer, 0}, m.stale};
+            m = {CursorModel::On, answer, 0, m.stale};
         return {};
     }
 
     const TableBytes& m_file;
     std::array<Actor*, 2> m_actors;
     bool m_twoProcesses;
-    QStringList m_table, m_ever;
+    QStringList m_table, m_ever; // the cards now, and every card the table held in this run
     CursorModel m_cursors[2];
     int m_serial = 0;
 };
