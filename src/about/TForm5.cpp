@@ -1,5 +1,6 @@
 #include "TForm5.h"
 
+#include "Accessibility.h"
 #include "Exception.h"
 #include "Guarded.h"
 #include "TImage.h"
@@ -21,6 +22,13 @@ TForm5::TForm5(QWidget* parent) : TForm(parent), ui_(new Ui::TForm5) {
     SpeedButton1 = ui_->SpeedButton1;
     SpeedButton1->setFlat(true);
     SpeedButton1->setTransparent(true);
+    // On the accessibility bus: the window is named after its menu command
+    // (its caption is never shown), the picture is a graphic.
+    setAccessibleName(QStringLiteral("Авторство"));
+    Accessibility::setRole(Image1, QAccessible::Graphic);
+    Image1->setAccessibleName(QStringLiteral("Портрет автора"));
+    SpeedButton1->setAccessibleName(QStringLiteral("Закрыть"));
+    SpeedButton1->setAccessibleDescription(QStringLiteral("Закрывает окно «Авторство»."));
     connect(SpeedButton1, &TSpeedButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
 
     // A damaged stored picture is reported; the window still works, blank.

@@ -39,6 +39,7 @@ QuestionnaireSheet::QuestionnaireSheet(QVector<QRadioButton*> answers, QLabel* s
                 [this, answer](bool) { guarded([this, answer] { followSelection(answer); }); });
     }
     setUpResultBox(resultBox_);
+    nameResultBox();
 }
 
 // An answer is a tab stop only while it is selected; a click still focuses it.
@@ -56,6 +57,7 @@ void QuestionnaireSheet::showResult() {
     if (const auto word = Questionnaire::unitWord(value))
         setLabelText(unitLabel_, *word);
     resultBox_->setPlainText(questionnaire_.resultText(value));
+    nameResultBox();
 }
 
 void QuestionnaireSheet::reset() {
@@ -63,6 +65,13 @@ void QuestionnaireSheet::reset() {
         deselect(answer);
     setLabelText(scoreLabel_, QStringLiteral("0"));
     resultBox_->clear();
+    nameResultBox();
+}
+
+void QuestionnaireSheet::nameResultBox() {
+    resultBox_->setAccessibleName(
+        QStringLiteral("Ваш результат: %1 %2").arg(scoreLabel_->text(), unitLabel_->text()));
+    resultBox_->setAccessibleDescription(QStringLiteral("Толкование результата"));
 }
 
 void QuestionnaireSheet::deselect(QRadioButton* answer) {

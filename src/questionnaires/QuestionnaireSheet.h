@@ -33,6 +33,11 @@ public:
     // unit label keeps its word.
     void reset();
 
+    // On the accessibility bus the result text box is named by the score and
+    // unit word shown beside it, so that moving to the box reads the whole
+    // result. Run whenever they change.
+    void nameResultBox();
+
     // Deselects one answer and touches no other.
     static void deselect(QRadioButton* answer);
     // A label sizes itself to its text, keeping its top-left corner.

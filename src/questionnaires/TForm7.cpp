@@ -41,4 +41,5 @@ TForm7::TForm7(QWidget* parent) : QuestionnaireForm(parent) {
 void TForm7::FormCreate() {
     Memo1->clear();
     QuestionnaireSheet::setLabelText(Label2, QStringLiteral("0"));
+    sheet()->nameResultBox();
 }

@@ -1,5 +1,6 @@
 #include "TForm.h"
 
+#include "Accessibility.h"
 #include "Guarded.h"
 #include "Placement.h"
 #include "TApplication.h"
@@ -25,6 +26,8 @@ QList<TForm*>& stacking() {
 
 TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // A window on the accessibility bus (a plain widget would be a filler).
+    Accessibility::setRole(this, QAccessible::Window);
     // The windows' default font: "MS Sans Serif" at 8 points.
     QFont standard(QStringLiteral("MS Sans Serif"));
     standard.setPointSize(8);

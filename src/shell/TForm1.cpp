@@ -2,6 +2,7 @@
 
 #include "Forms.h"
 #include "Guarded.h"
+#include "KeyNames.h"
 #include "TMenuKeyboard.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
-#include <string>
 
 TForm1::TForm1(QWidget* parent) : TForm(parent) {
     setObjectName(QStringLiteral("Form1"));
@@ -25,6 +25,7 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     MainMenu1->setNativeMenuBar(false);
+    MainMenu1->setAccessibleName(QStringLiteral("Главное меню"));
 
     QMenu* clients = addSubmenu(N1, QStringLiteral("Данные на клиента"), "N1");
     addCommand(clients, N5, QStringLiteral("Данные о клиенте"), "N5", &TForm1::N5Click);
@@ -104,38 +105,8 @@ void TForm1::N4Click(QAction*) {
         Form4->setVisibleFlag(true);
 }
 
-namespace {
-
-// The Latin letter or digit printed on a key of the standard keyboard, from the
-// key's scan code (X11 and Wayland on Linux: the kernel's key code + 8), or 0.
-// Menu shortcuts name keys, not characters: with a Cyrillic layout active the
-// key marked C still gives Ctrl+C.
-int latinKeyAt(quint32 scanCode) {
-    static constexpr struct {
-        quint32 first;
-        const char* keys;
-    } rows[] = {{10, "1234567890"}, {24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
-    for (const auto& row : rows) {
-        const quint32 length = quint32(std::char_traits<char>::length(row.keys));
-        if (scanCode >= row.first && scanCode < row.first + length)
-            return row.keys[scanCode - row.first];
-    }
-    return 0;
-}
-
-bool isLatinLetterOrDigit(int key) {
-    return (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9);
-}
-
-} // namespace
-
 bool TForm1::IsShortCut(const QKeyEvent& key, bool run) {
-    const Qt::KeyboardModifiers mods =
-        key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
-    int code = key.key();
-    if (!isLatinLetterOrDigit(code) && latinKeyAt(key.nativeScanCode()) != 0)
-        code = latinKeyAt(key.nativeScanCode());
-    const QKeySequence pressed(QKeyCombination(mods, Qt::Key(code)));
+    const QKeySequence pressed = namedKey(key);
     for (QAction* item : {N5, N11, N21, N6, N7, N10, N9, N12}) {
         if (item->shortcut().isEmpty() || item->shortcut() != pressed || !item->isEnabled())
             continue;

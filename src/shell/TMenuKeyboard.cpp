@@ -33,13 +33,6 @@ bool eligible(QChar c) {
            (u >= QLatin1Char('0') && u <= QLatin1Char('9'));
 }
 
-QString plainCaption(QString caption) {
-    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    caption.remove(QLatin1Char('&'));
-    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-    return caption;
-}
-
 } // namespace
 
 TMenuKeyboard::TMenuKeyboard(QMenuBar* bar, QWidget* window)
@@ -60,10 +53,20 @@ TMenuKeyboard::TMenuKeyboard(QMenuBar* bar, QWidget* window)
 
 void TMenuKeyboard::watchMenu(QMenu* menu) {
     menu->installEventFilter(this);
+    // The keys are the same whenever they are given; given now as well, they
+    // are on the accessibility bus before the submenu first opens.
+    assignAccessKeys(menu->actions());
     connect(menu, &QMenu::aboutToShow, this, [menu] { assignAccessKeys(menu->actions()); });
     for (QAction* item : menu->actions())
         if (item->menu())
             watchMenu(item->menu());
+}
+
+QString TMenuKeyboard::plainCaption(QString caption) {
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return caption;
 }
 
 QChar TMenuKeyboard::accessKey(const QString& caption) {

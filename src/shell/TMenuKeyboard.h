@@ -28,6 +28,8 @@ public:
     static void assignAccessKeys(const QList<QAction*>& items);
     // The access key of a caption ("№&1" has '1'), or a null character.
     static QChar accessKey(const QString& caption);
+    // The caption as shown, without its access key marks ("&&" is "&").
+    static QString plainCaption(QString caption);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

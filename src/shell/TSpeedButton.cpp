@@ -1,5 +1,6 @@
 #include "TSpeedButton.h"
 
+#include "Accessibility.h"
 #include "Guarded.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QStyleOption>
 
 TSpeedButton::TSpeedButton(QWidget* parent) : QWidget(parent) {
+    Accessibility::install();
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover, false);
     setAutoFillBackground(false);
@@ -70,6 +72,11 @@ TSpeedButton::TEdge TSpeedButton::edge() const {
 }
 
 void TSpeedButton::Click() { emit clicked(); }
+
+void TSpeedButton::Press() {
+    if (isEnabled() && isVisible())
+        Click();
+}
 
 bool TSpeedButton::pointerOver(const QPointF& pos) const {
     return rect().contains(pos.toPoint());

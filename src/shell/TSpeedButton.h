@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QPixmap>
 #include <QWidget>
 
@@ -50,6 +52,14 @@ public:
 
     // Runs the click: emits clicked(). Derived buttons (auto-repeat) call it too.
     virtual void Click();
+    // A press without the mouse (the accessibility bus's press action, a
+    // window's key): does what a click does, never takes the focus, and does
+    // nothing while the button is disabled or hidden. Errors go on.
+    virtual void Press();
+
+    // The keys a window offers for this button, announced on the bus.
+    const QList<QKeySequence>& Keys() const { return keys_; }
+    void setKeys(const QList<QKeySequence>& keys) { keys_ = keys; }
 
     QSize sizeHint() const override { return QSize(23, 22); }
 
@@ -83,4 +93,5 @@ private:
     bool transparent_ = true;
     bool captured_ = false;
     bool mouseInControl_ = false;
+    QList<QKeySequence> keys_;
 };

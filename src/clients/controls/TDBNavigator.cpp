@@ -2,6 +2,7 @@
 
 #include "Guarded.h"
 #include "NavigatorGlyphs.h"
+#include "TDBNavigatorAccessible.h"
 #include "TDataSource.h"
 #include "TMessageForm.h"
 #include "TNavButton.h"
@@ -13,6 +14,7 @@
 
 TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent), dataLink_(this)
 {
+    installNavigatorAccessibility();
     setFocusPolicy(Qt::NoFocus);
     // A panel without bevels in the button-face colour.
     setAutoFillBackground(true);

@@ -19,6 +19,14 @@ void TNavButton::Click()
     navigator_->BtnClick(kind_);
 }
 
+void TNavButton::Press()
+{
+    if (!isEnabled() || !isVisible())
+        return;
+    navigator_->BtnMouseDown(kind_);
+    TSpeedButton::Press();
+}
+
 void TNavButton::MouseDown(QMouseEvent*)
 {
     navigator_->BtnMouseDown(kind_);

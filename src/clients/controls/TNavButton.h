@@ -29,6 +29,8 @@ public:
 
     // Runs the bar's action for this button's kind. Errors go on to the caller.
     void Click() override;
+    // As a click: the bar records this kind as its focused one, then the action runs.
+    void Press() override;
 
     static constexpr int InitRepeatPause = 400;
     static constexpr int RepeatPause = 100;

@@ -69,6 +69,16 @@ public:
     // Asks the bound controls to write their changed texts into the fields.
     void UpdateRecord();
 
+    enum class TFindResult { Found, OnlyCurrent, NotFound };
+    // Goes to the next record, after the current one and wrapping once to the
+    // first, in which one of the fields contains the text, ignoring case and
+    // reading Ё as Е. A pending edit or insert is settled first, as by Next.
+    // The table is read in order without showing the records passed over;
+    // when no other record matches, the view stays (OnlyCurrent when the
+    // current record itself contains the text). Sends deDataSetChange only
+    // when it moves.
+    TFindResult FindNext(const QList<TField*>& fields, const QString& text);
+
     bool Active() const { return state_ != dsInactive; }
     TDataSetState State() const { return state_; }
     bool Bof() const { return bof_; }

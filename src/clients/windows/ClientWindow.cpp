@@ -53,6 +53,7 @@ void ClientWindow::settle(const Shape& shape) {
     ClientWindowLayout::bindEdits(edits, DataSource1);
 
     setActiveControl(Panel1);
+    nameForAccessibility(shape);
 }
 
 void ClientWindow::FormCreate() { Table1->Open(); }

@@ -105,4 +105,18 @@ protected:
     // the scroll box, sizes the labels, shapes the bar and binds the bar and
     // the edit boxes to DataSource1; the bar's panel becomes the active control.
     void settle(const Shape& shape);
+
+    // Gives the panels, the bar and its buttons their roles, names and
+    // descriptions on the accessibility bus: each button is named by the word
+    // under it, and its description says what it does and which key presses it.
+    void nameForAccessibility(const Shape& shape);
+    // A button whose word says something else than what it does: named by
+    // what it does, with the word in its description.
+    void renameButton(TNavigateBtn kind, const QString& name, const QLabel* word);
+
+    // A key the focused control left alone: the navigator's keys press the
+    // visible button they stand for (a beep when it is disabled). True when
+    // the key was taken.
+    virtual bool HandleKey(const QKeyEvent& key);
+    void keyPressEvent(QKeyEvent* event) override;
 };

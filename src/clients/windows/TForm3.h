@@ -7,6 +7,7 @@
 namespace Ui {
 class TForm3;
 }
+class CardFinder;
 class QLabel;
 
 // The client base window "База клиентов": browses the card index one client
@@ -23,6 +24,13 @@ public:
     QLabel* Label12;
     QLabel* Label13;
 
+    // Ctrl+F and F3: finding a card by surname, first name, patronymic or number.
+    CardFinder* Finder() const { return finder_.get(); }
+
+protected:
+    bool HandleKey(const QKeyEvent& key) override;
+
 private:
     std::unique_ptr<Ui::TForm3> ui_;
+    std::unique_ptr<CardFinder> finder_;
 };

@@ -14,6 +14,8 @@ TForm4::TForm4(QWidget* parent) : ClientWindow(parent), ui_(std::make_unique<Ui:
             {Label8, Label9},
             {nbInsert, nbCancel},
             {}});
+    // The button above "УДАЛИТЬ" cancels the new card: named by what it does.
+    renameButton(nbCancel, QStringLiteral("Отменить"), Label9);
 }
 
 TForm4::~TForm4() = default;
