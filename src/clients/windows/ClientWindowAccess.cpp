@@ -38,6 +38,7 @@ void ClientWindow::nameForAccessibility(const Shape& shape) {
     DBNavigator->setAccessibleName(QStringLiteral("Кнопки карточек"));
     Accessibility::setRole(Panel2, QAccessible::Pane);
     Panel2->setAccessibleName(QStringLiteral("Карточка клиента"));
+    Accessibility::setRole(ScrollBox, QAccessible::Pane);
     ScrollBox->setAccessibleName(QStringLiteral("Поля карточки"));
 
     // The words under the buttons stand in the order of the visible buttons.
