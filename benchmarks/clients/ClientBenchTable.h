@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// A client table of `count` records for a benchmark, made through the engine
+// interface in a temporary drive (on /dev/shm when there is one), with the
+// engine configuration pointed at it. Record i has number i % 100000 and
+// surname "Фамилия<i>"; the first name is "Имя", the patronymic "Отчество".
+class ClientBenchTable {
+public:
+    explicit ClientBenchTable(int count);
+    ~ClientBenchTable();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
