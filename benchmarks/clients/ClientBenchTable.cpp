@@ -1,6 +1,7 @@
 #include "ClientBenchTable.h"
 
 #include "ClientFields.h"
+#include "Exception.h"
 #include "TDatabase.h"
 #include "TSession.h"
 #include "TableCreator.h"
@@ -80,3 +81,14 @@ ClientBenchTable::ClientBenchTable(int count) {
 }
 
 ClientBenchTable::~ClientBenchTable() { TSession::Default().Close(); }
+
+int runBenchmark(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.message().toUtf8().constData());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+    }
+    return 2;
+}

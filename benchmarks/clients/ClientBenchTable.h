@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // A client table of `count` records for a benchmark, made through the engine
@@ -16,3 +17,6 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
+
+// Runs a benchmark's body and gives its exit status; a failure is printed and gives 2.
+int runBenchmark(const std::function<int()>& body);

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int small = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int large = argc > 2 ? std::atoi(argv[2]) : 500000;
-    try {
+    return runBenchmark([&] {
         const Result a = walk(small);
         std::printf("Next through %d records: %d moves, %.0f ns per move\n", small, a.moves, a.nsPerMove);
         const Result b = walk(large);
@@ -64,11 +64,5 @@ int main(int argc, char** argv) {
         const double ratio = b.nsPerMove / a.nsPerMove;
         std::printf("ratio large/small per move: %.2f (limit 2.0) %s\n", ratio, ratio <= 2.0 ? "OK" : "TOO SLOW");
         return ratio <= 2.0 ? 0 : 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.message().toUtf8().constData());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        return 2;
-    }
+    });
 }

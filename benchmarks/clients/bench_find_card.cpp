@@ -61,7 +61,7 @@ int engineScan() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 500000;
-    try {
+    return runBenchmark([&] {
         ClientBenchTable made(count);
         TTable table;
         const ClientFieldSet fields = setUpClientTable(&table);
@@ -107,11 +107,5 @@ int main(int argc, char** argv) {
         std::printf("worst not-found ratio %.2f (limit 4.0) %s\n", worst, worst <= 4.0 ? "OK" : "TOO SLOW");
         table.Close();
         return worst <= 4.0 ? 0 : 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.message().toUtf8().constData());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        return 2;
-    }
+    });
 }

@@ -88,12 +88,17 @@ void TestAccessibilityBus::clientCardsWithoutMouseOrEyes() {
     QVERIFY(!command.isNull());
     QCOMPARE(bus.actions(command).value(0).keyBinding, QStringLiteral(";;Ctrl+C"));
     QVERIFY(bus.doAction(command, QStringLiteral("Press")));
-    Node window;
-    QVERIFY2(AtSpiBus::waitFor([&] {
-                 window = bus.find(app, QStringLiteral("frame"), QStringLiteral("База клиентов"));
-                 return !window.isNull();
-             }),
-             seen("the client base window did not open"));
+    // Waits for a showing object with this role and name; a null node when none came.
+    auto appears = [&](const QString& role, const QString& name) {
+        Node found;
+        AtSpiBus::waitFor([&] {
+            found = bus.find(app, role, name);
+            return !found.isNull();
+        });
+        return found;
+    };
+    const Node window = appears(QStringLiteral("frame"), QStringLiteral("База клиентов"));
+    QVERIFY2(!window.isNull(), seen("the client base window did not open"));
     const Node surname = bus.find(window, QStringLiteral("text"), QStringLiteral("Фамилия"));
     QVERIFY(!surname.isNull());
     auto shows = [&](const QString& expected) {
@@ -126,12 +131,8 @@ void TestAccessibilityBus::clientCardsWithoutMouseOrEyes() {
     // Delete, and the question answered through the bus.
     const Node remove = bus.find(window, QStringLiteral("push button"), QStringLiteral("Удалить"));
     QVERIFY(bus.doAction(remove, QStringLiteral("Press")));
-    Node question;
-    QVERIFY2(AtSpiBus::waitFor([&] {
-                 question = bus.find(app, QStringLiteral("dialog"), QStringLiteral("Confirm"));
-                 return !question.isNull();
-             }),
-             seen("the delete question did not come"));
+    const Node question = appears(QStringLiteral("dialog"), QStringLiteral("Confirm"));
+    QVERIFY2(!question.isNull(), seen("the delete question did not come"));
     QVERIFY(!bus.find(question, QStringLiteral("label"), QStringLiteral("Delete record?")).isNull());
     QVERIFY(bus.doAction(bus.find(question, QStringLiteral("push button"), QStringLiteral("OK")), QStringLiteral("Press")));
     QVERIFY2(shows(QStringLiteral("Кузнецов")), seen("the card was not deleted"));
@@ -155,17 +156,13 @@ void TestAccessibilityBus::clientCardsWithoutMouseOrEyes() {
     QVERIFY2(shows(QStringLiteral("Петров")), seen("the new card was not stored by the move"));
     // Finding it, and a text no card has.
     QVERIFY(x.key(QStringLiteral("ctrl+f")));
-    QVERIFY(AtSpiBus::waitFor([&] { return !bus.find(app, QStringLiteral("dialog"), QStringLiteral("Найти карточку")).isNull(); }));
+    QVERIFY(!appears(QStringLiteral("dialog"), QStringLiteral("Найти карточку")).isNull());
     QVERIFY(x.type(QStringLiteral("НОВИ")) && x.key(QStringLiteral("Return")));
     QVERIFY2(shows(QStringLiteral("Новиков")), seen("Ctrl+F did not find the card"));
     QVERIFY(x.key(QStringLiteral("ctrl+f")));
-    QVERIFY(AtSpiBus::waitFor([&] { return !bus.find(app, QStringLiteral("dialog"), QStringLiteral("Найти карточку")).isNull(); }));
+    QVERIFY(!appears(QStringLiteral("dialog"), QStringLiteral("Найти карточку")).isNull());
     QVERIFY(x.key(QStringLiteral("ctrl+a")) && x.type(QStringLiteral("яяя")) && x.key(QStringLiteral("Return")));
-    Node notFound;
-    QVERIFY2(AtSpiBus::waitFor([&] {
-                 notFound = bus.find(app, QStringLiteral("label"), QStringLiteral("Карточка с «яяя» не найдена."));
-                 return !notFound.isNull();
-             }),
+    QVERIFY2(!appears(QStringLiteral("label"), QStringLiteral("Карточка с «яяя» не найдена.")).isNull(),
              seen("no message that nothing was found"));
     QVERIFY(x.key(QStringLiteral("Return")));
     QVERIFY(shows(QStringLiteral("Новиков")));
