@@ -1,7 +1,7 @@
 #include "AtSpiBus.h"
 
 #include <QDBusArgument>
-#include <QDBusMessage>
+#include <QDBusConnection>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,11 +12,82 @@ namespace {
 
 const QString kLauncher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
 const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
+const QString kAction = QStringLiteral("org.a11y.atspi.Action");
+const QString kConnection = QStringLiteral("kartoteka-test-a11y");
 
-// a(so): a list of (bus name, object path).
-QList<AtSpiBus::Node> nodesOf(const QVariant& value) {
-    QList<AtSpiBus::Node> nodes;
-    const auto argument = value.value<QDBusArgument>();
+QVariant firstArgument(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() ? reply.arguments().constFirst()
+                                                                                      : QVariant();
+}
+
+} // namespace
+
+AtSpiBus::~AtSpiBus() {
+    QDBusConnection::disconnectFromBus(kConnection);
+    for (QProcess* p : {&launcher_, &session_}) {
+        p->terminate();
+        if (!p->waitForFinished(3000))
+            p->kill();
+        p->waitForFinished(3000);
+    }
+}
+
+bool AtSpiBus::start(QString* error) {
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() || !QFile::exists(kLauncher))
+        return false;
+    session_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                   QStringLiteral("--print-address=1")});
+    if (!session_.waitForReadyRead(10000)) {
+        *error = QStringLiteral("dbus-daemon did not start: ") + QString::fromUtf8(session_.readAllStandardError());
+        return false;
+    }
+    sessionAddress_ = QString::fromUtf8(session_.readLine()).trimmed();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
+    launcher_.setProcessEnvironment(env);
+    launcher_.start(kLauncher, {QStringLiteral("--launch-immediately")});
+    QDBusConnection session = QDBusConnection::connectToBus(sessionAddress_, QStringLiteral("kartoteka-test-session"));
+    QString address;
+    waitFor([&] {
+        address = firstArgument(session.call(QDBusMessage::createMethodCall(
+                                    QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                    QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"))))
+                      .toString();
+        return !address.isEmpty();
+    });
+    QDBusConnection::disconnectFromBus(QStringLiteral("kartoteka-test-session"));
+    if (address.isEmpty() || !QDBusConnection::connectToBus(address, kConnection).isConnected()) {
+        *error = QStringLiteral("no accessibility bus (at-spi-bus-launcher)");
+        return false;
+    }
+    return true;
+}
+
+QDBusMessage AtSpiBus::call(const Node& node, const QString& interface, const QString& method,
+                            const QVariantList& args) const {
+    QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, method);
+    message.setArguments(args);
+    return QDBusConnection(kConnection).call(message, QDBus::Block, 10000);
+}
+
+QString AtSpiBus::property(const Node& node, const QString& name) const {
+    return firstArgument(call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                              {kAccessible, name}))
+        .value<QDBusVariant>()
+        .variant()
+        .toString();
+}
+
+QList<AtSpiBus::Node> AtSpiBus::applications() const {
+    return children({QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")});
+}
+
+QList<AtSpiBus::Node> AtSpiBus::children(const Node& node) const {
+    QList<Node> nodes;
+    const QVariant list = firstArgument(call(node, kAccessible, QStringLiteral("GetChildren")));
+    if (!list.isValid())
+        return nodes;
+    const auto argument = list.value<QDBusArgument>(); // a(so)
     argument.beginArray();
     while (!argument.atEnd()) {
         QString service;
@@ -30,150 +101,55 @@ QList<AtSpiBus::Node> nodesOf(const QVariant& value) {
     return nodes;
 }
 
-} // namespace
-
-QString AtSpiBus::missingTools() {
-    QStringList missing;
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-        missing << QStringLiteral("dbus-daemon");
-    if (!QFile::exists(kLauncher))
-        missing << QStringLiteral("at-spi-bus-launcher (at-spi2-core)");
-    return missing.join(QStringLiteral(", "));
-}
-
-AtSpiBus::~AtSpiBus() {
-    if (!connectionName_.isEmpty())
-        QDBusConnection::disconnectFromBus(connectionName_);
-    for (QProcess* p : {&launcher_, &session_}) {
-        if (p->state() == QProcess::NotRunning)
-            continue;
-        p->terminate();
-        if (!p->waitForFinished(3000)) {
-            p->kill();
-            p->waitForFinished(3000);
-        }
-    }
-}
-
-bool AtSpiBus::start(QString* error) {
-    session_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                   QStringLiteral("--print-address=1")});
-    if (!session_.waitForStarted(5000) || !session_.waitForReadyRead(10000)) {
-        *error = QStringLiteral("dbus-daemon did not start: ") + QString::fromUtf8(session_.readAllStandardError());
-        return false;
-    }
-    sessionAddress_ = QString::fromUtf8(session_.readLine()).trimmed();
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
-    launcher_.setProcessEnvironment(env);
-    launcher_.start(kLauncher, {QStringLiteral("--launch-immediately")});
-    if (!launcher_.waitForStarted(5000)) {
-        *error = QStringLiteral("at-spi-bus-launcher did not start");
-        return false;
-    }
-    QDBusConnection session = QDBusConnection::connectToBus(sessionAddress_, QStringLiteral("kartoteka-test-session"));
-    QString address;
-    const bool answered = waitFor([&] {
-        QDBusMessage reply = session.call(QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
-            QStringLiteral("GetAddress")));
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-            address = reply.arguments().constFirst().toString();
-        return !address.isEmpty();
-    });
-    QDBusConnection::disconnectFromBus(QStringLiteral("kartoteka-test-session"));
-    if (!answered) {
-        *error = QStringLiteral("the accessibility bus gave no address");
-        return false;
-    }
-    connectionName_ = QStringLiteral("kartoteka-test-a11y");
-    if (!QDBusConnection::connectToBus(address, connectionName_).isConnected()) {
-        *error = QStringLiteral("cannot connect to the accessibility bus at ") + address;
-        return false;
-    }
-    return true;
-}
-
-QDBusMessage AtSpiBus::call(const Node& node, const QString& interface, const QString& method,
-                            const QVariantList& args) const {
-    QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, method);
-    message.setArguments(args);
-    return QDBusConnection(connectionName_).call(message, QDBus::Block, 10000);
-}
-
-QVariant AtSpiBus::property(const Node& node, const QString& name) const {
-    const QDBusMessage reply = call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                    {kAccessible, name});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
-}
-
-QList<AtSpiBus::Node> AtSpiBus::applications() const {
-    return children({QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")});
-}
-
-QList<AtSpiBus::Node> AtSpiBus::children(const Node& node) const {
-    const QDBusMessage reply = call(node, kAccessible, QStringLiteral("GetChildren"));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return nodesOf(reply.arguments().constFirst());
-}
-
 QString AtSpiBus::roleName(const Node& node) const {
-    const QDBusMessage reply = call(node, kAccessible, QStringLiteral("GetRoleName"));
-    return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
-}
-
-QString AtSpiBus::name(const Node& node) const { return property(node, QStringLiteral("Name")).toString(); }
-
-QString AtSpiBus::description(const Node& node) const {
-    return property(node, QStringLiteral("Description")).toString();
+    return firstArgument(call(node, kAccessible, QStringLiteral("GetRoleName"))).toString();
 }
 
 bool AtSpiBus::showing(const Node& node) const {
-    const QDBusMessage reply = call(node, kAccessible, QStringLiteral("GetState"));
-    if (reply.arguments().isEmpty())
-        return false;
     QList<uint> words;
-    const auto argument = reply.arguments().constFirst().value<QDBusArgument>();
-    argument >> words;
+    const QVariant state = firstArgument(call(node, kAccessible, QStringLiteral("GetState")));
+    if (state.isValid())
+        state.value<QDBusArgument>() >> words;
     const quint64 bits = words.size() < 2 ? 0 : (quint64(words[1]) << 32) | words[0];
-    constexpr quint64 visible = 1ull << 30, shown = 1ull << 25; // the bus's VISIBLE and SHOWING
-    return (bits & visible) && (bits & shown);
+    constexpr quint64 visibleAndShowing = (1ull << 30) | (1ull << 25);
+    return (bits & visibleAndShowing) == visibleAndShowing;
 }
 
-QList<AtSpiBus::Action> AtSpiBus::actions(const Node& node) const {
-    QList<Action> list;
-    const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("GetActions"));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return list;
-    const auto argument = reply.arguments().constFirst().value<QDBusArgument>();
+QStringList AtSpiBus::actions(const Node& node, QStringList* keys) const {
+    QStringList names;
+    const QVariant list = firstArgument(call(node, kAction, QStringLiteral("GetActions")));
+    if (!list.isValid())
+        return names;
+    const auto argument = list.value<QDBusArgument>(); // a(sss): name, description, key binding
     argument.beginArray();
     while (!argument.atEnd()) {
-        QString name, description, keys;
+        QString name, description, binding;
         argument.beginStructure();
-        argument >> name >> description >> keys;
+        argument >> name >> description >> binding;
         argument.endStructure();
-        list.append({name, keys});
+        names << name;
+        if (keys)
+            *keys << binding;
     }
     argument.endArray();
-    return list;
+    return names;
+}
+
+QString AtSpiBus::actionKeys(const Node& node, const QString& action) const {
+    QStringList keys;
+    const qsizetype index = actions(node, &keys).indexOf(action);
+    return index < 0 ? QString() : keys[index] + QStringLiteral("");
 }
 
 bool AtSpiBus::doAction(const Node& node, const QString& action) const {
-    const QList<Action> list = actions(node);
-    for (int i = 0; i < list.size(); ++i)
-        if (list[i].name == action)
-            return call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), {i}).type() ==
-                   QDBusMessage::ReplyMessage;
-    return false;
+    const qsizetype index = actions(node, nullptr).indexOf(action);
+    return index >= 0 &&
+           call(node, kAction, QStringLiteral("DoAction"), {int(index)}).type() == QDBusMessage::ReplyMessage;
 }
 
 QString AtSpiBus::text(const Node& node) const {
-    const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"), {0, -1});
-    return reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
+    return firstArgument(call(node, QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"), {0, -1}))
+        .toString();
 }
 
 AtSpiBus::Node AtSpiBus::find(const Node& from, const QString& role, const QString& name, bool showingOnly) const {
@@ -182,8 +158,7 @@ AtSpiBus::Node AtSpiBus::find(const Node& from, const QString& role, const QStri
             continue;
         if (roleName(child) == role && this->name(child) == name)
             return child;
-        const Node below = find(child, role, name, showingOnly);
-        if (!below.isNull())
+        if (const Node below = find(child, role, name, showingOnly); !below.isNull())
             return below;
     }
     return {};

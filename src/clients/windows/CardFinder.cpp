@@ -2,9 +2,11 @@
 
 #include "TMessageForm.h"
 #include "TTable.h"
+#include "X11Windows.h"
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QPointer>
 
 CardFinder::CardFinder(QWidget* window, TTable* table, QList<TField*> fields)
     : window_(window), table_(table), fields_(std::move(fields)) {}
@@ -21,7 +23,16 @@ void CardFinder::Ask() {
     dialog.setTextValue(text_);
     dialog.setOkButtonText(QStringLiteral("Найти"));
     dialog.setCancelButtonText(QStringLiteral("Отмена"));
-    if (dialog.exec() != QDialog::Accepted || dialog.textValue().isEmpty())
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    const bool asked = dialog.exec() == QDialog::Accepted;
+    dialog.hide();
+    // Back to the window and the control the question came from: without a
+    // window manager nobody else gives the keyboard back.
+    window_->activateWindow();
+    X11Windows::focusWithoutManager(window_);
+    if (focused && focused->window() == window_)
+        focused->setFocus(Qt::ActiveWindowFocusReason);
+    if (!asked || dialog.textValue().isEmpty())
         return;
     text_ = dialog.textValue();
     find();
