@@ -3,10 +3,9 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusVariant>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTest>
 
 namespace {
 
@@ -48,13 +47,13 @@ bool AtSpiBus::start(QString* error) {
     launcher_.start(kLauncher, {QStringLiteral("--launch-immediately")});
     QDBusConnection session = QDBusConnection::connectToBus(sessionAddress_, QStringLiteral("kartoteka-test-session"));
     QString address;
-    waitFor([&] {
+    (void)QTest::qWaitFor([&] {
         address = firstArgument(session.call(QDBusMessage::createMethodCall(
                                     QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                     QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"))))
                       .toString();
         return !address.isEmpty();
-    });
+    }, 10000);
     QDBusConnection::disconnectFromBus(QStringLiteral("kartoteka-test-session"));
     if (address.isEmpty() || !QDBusConnection::connectToBus(address, kConnection).isConnected()) {
         *error = QStringLiteral("no accessibility bus (at-spi-bus-launcher)");
@@ -162,15 +161,4 @@ AtSpiBus::Node AtSpiBus::find(const Node& from, const QString& role, const QStri
             return below;
     }
     return {};
-}
-
-bool AtSpiBus::waitFor(const std::function<bool()>& ready, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!ready()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(100);
-    }
-    return true;
 }

@@ -4,7 +4,6 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 // A private accessibility bus for one test: a session bus of its own
 // (dbus-daemon) with the accessibility bus launcher on it, and a connection
@@ -42,7 +41,6 @@ public:
     // The first node below `from`, depth first, with this role and name
     // (showing ones only unless told otherwise).
     Node find(const Node& from, const QString& role, const QString& name, bool showingOnly = true) const;
-    static bool waitFor(const std::function<bool()>& ready, int timeoutMs = 10000);
 
 private:
     QStringList actions(const Node& node, QStringList* keys) const;
