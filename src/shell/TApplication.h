@@ -43,7 +43,8 @@ public:
     // says why and the program stays open, the record still pending; asked
     // again right after that, the program ends without storing.
     void Terminate();
-    // Settles every window's pending record; false, after the report, when one failed.
+    // Settles every window's pending record; false, after the report, when
+    // one failed (the exit counts as refused from before the report on).
     bool SettleForms();
     bool Terminated() const { return terminated_; }
     // The exit sequence: hide every window, destroy them last-created first.
@@ -56,6 +57,10 @@ public:
 
     // The application error report.
     void HandleException(std::exception_ptr error);
+    // Whether the mouse capture was cancelled (by a report) while the press
+    // being delivered now was on its way to its control: the user has since
+    // answered the report, so that press no longer holds anything.
+    bool CaptureCancelledDuringPress() const { return captureCancels_ != cancelsAtPress_; }
     void ShowException(const QString& message);
     // The text the report shows: a full stop is added when the last character sorts above ".".
     static QString reportText(const QString& message);
@@ -70,11 +75,18 @@ public:
     // installed, the program being in lib/kartoteka); runs before the toolkit starts.
     static void prepareFontMapping();
 
+signals:
+    // Every report first cancels the mouse capture: held buttons let go.
+    void mouseCaptureCancelled();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void adoptForm(TForm* form);
+    // After a report: the window that was active is activated again, with the
+    // focus on the control that had it.
+    static void restoreAfterReport(QWidget* window, QWidget* focus);
     void showMainForm();
 
     QString title_;
@@ -85,6 +97,8 @@ private:
     bool terminated_ = false;
     bool exitRefused_ = false; // the last attempt to end failed to store a record
     bool reporting_ = false;
+    int captureCancels_ = 0;
+    int cancelsAtPress_ = 0; // captureCancels_ when the press now delivered arrived
 };
 
 extern TApplication* Application;

@@ -6,11 +6,14 @@
 #include "Exception.h"
 #include "Guarded.h"
 #include "Placement.h"
+#include "TForm.h"
+#include "X11Windows.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 
 void reportHandlerException(std::exception_ptr error) noexcept {
@@ -32,6 +35,8 @@ QString TApplication::reportText(const QString& message) {
 void TApplication::HandleException(std::exception_ptr error) {
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
+    ++captureCancels_;
+    emit mouseCaptureCancelled();
     try {
         std::rethrow_exception(error);
     } catch (const EAbort&) {
@@ -63,14 +68,35 @@ void TApplication::ShowException(const QString& message) {
         box.move(Placement::centredIn(area, box.size()));
     }
     box.exec();
-    if (previousWindow && previousWindow->isVisible()) {
-        previousWindow->activateWindow();
-        if (previousFocus && previousFocus->window() == previousWindow)
-            previousFocus->setFocus(Qt::ActiveWindowFocusReason);
+    restoreAfterReport(previousWindow, previousFocus);
+}
+
+void TApplication::restoreAfterReport(QWidget* window, QWidget* focus) {
+    if (!window || !window->isVisible())
+        return;
+    auto* form = qobject_cast<TForm*>(window);
+    const bool usable = focus && (form ? form->canTakeFocus(focus)
+                                       : focus->window() == window && focus->isEnabled() && focus->isVisible());
+    if (usable) {
+        // The window's activation gives the focus to its active control, and
+        // the window system may deliver it later: that control is now the one
+        // the keys went to, so that nothing can move them elsewhere.
+        if (form)
+            form->setActiveControl(focus);
+        focus->setFocus(Qt::ActiveWindowFocusReason);
     }
+    // A control that is gone, hidden or disabled: the window's own activation decides.
+    if (X11Windows::available() && !X11Windows::managerActivates())
+        X11Windows::focusWithoutManager(window);
+    window->activateWindow();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
+    // A press is delivered in steps (the focus moves first, a failing control
+    // may report then); its control asks whether a report came meanwhile.
+    const bool press = event->spontaneous() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick);
+    const QScopedValueRollback<int> pressStart(cancelsAtPress_, press ? captureCancels_ : cancelsAtPress_);
     // Last safety net only: handlers are entered through guarded().
     try {
         return QApplication::notify(receiver, event);

@@ -237,15 +237,19 @@ void TForm::activateNextWindow() {
     choice->activateWindow();
 }
 
+bool TForm::canTakeFocus(const QWidget* control) const {
+    // Any shown, enabled control of the window, whatever its focus policy: a
+    // panel that a click or Tab never focuses can still be the active control.
+    return control && control->window() == this && control->isEnabled() && control->isVisible();
+}
+
 void TForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         guarded([this] {
             bringToFrontOfOrder();
             FormActivate();
             QWidget* control = activeControl_;
-            if (control && control->window() == this && control->isEnabled() &&
-                control->isVisible() && control->focusPolicy() != Qt::NoFocus &&
-                QApplication::focusWidget() != control)
+            if (canTakeFocus(control) && QApplication::focusWidget() != control)
                 control->setFocus(Qt::ActiveWindowFocusReason);
         });
     }

@@ -42,6 +42,8 @@ public:
     // follows the focus while the window is active.
     QWidget* activeControl() const { return activeControl_; }
     void setActiveControl(QWidget* control) { activeControl_ = control; }
+    // Whether a control of this window can be given the focus now.
+    bool canTakeFocus(const QWidget* control) const;
 
     // The text-height scaling of a loaded window: when the height of "0" in
     // the window's font is not the designed 13 pixels, the named controls and

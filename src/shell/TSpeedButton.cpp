@@ -2,6 +2,7 @@
 
 #include "Accessibility.h"
 #include "Guarded.h"
+#include "TApplication.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -15,6 +16,16 @@ TSpeedButton::TSpeedButton(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover, false);
     setAutoFillBackground(false);
+    if (Application)
+        connect(Application, &TApplication::mouseCaptureCancelled, this, &TSpeedButton::cancelPress);
+}
+
+void TSpeedButton::cancelPress() {
+    if (!captured_)
+        return;
+    captured_ = false;
+    update();
+    guarded([this] { PressCancelled(); });
 }
 
 void TSpeedButton::setFlat(bool flat) {
@@ -124,6 +135,8 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
 void TSpeedButton::mousePressEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() != Qt::LeftButton || !isEnabled())
+        return;
+    if (Application && Application->CaptureCancelledDuringPress())
         return;
     guarded([&] {
         captured_ = true;

@@ -13,7 +13,8 @@ class QMouseEvent;
 // right and down while it is held. A left press captures the mouse; the click
 // happens only when the left button is released over the button. The right
 // and middle buttons do nothing. A disabled button shows its disabled glyph
-// image and no edge.
+// image and no edge. An error report ends a press: the button is no longer
+// held, and a press still on its way when the report came is dropped.
 class TSpeedButton : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +75,8 @@ protected:
     // Hooks for derived buttons, run inside the guarded mouse handlers.
     virtual void MouseDown(QMouseEvent* event) { (void)event; }
     virtual void MouseUp(QMouseEvent* event) { (void)event; }
+    // The press ended without a release: an error report cancelled it.
+    virtual void PressCancelled() {}
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -86,6 +89,7 @@ protected:
 
 private:
     bool pointerOver(const QPointF& pos) const;
+    void cancelPress();
 
     QPixmap glyph_;
     int numGlyphs_ = 1;

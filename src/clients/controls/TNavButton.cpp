@@ -46,6 +46,12 @@ void TNavButton::MouseUp(QMouseEvent*)
         timer_->stop();
 }
 
+void TNavButton::PressCancelled()
+{
+    if (timer_)
+        timer_->stop();
+}
+
 void TNavButton::changeEvent(QEvent* event)
 {
     // A button disabled while held (Next finding the end) stops repeating.

@@ -38,6 +38,7 @@ public:
 protected:
     void MouseDown(QMouseEvent* event) override;
     void MouseUp(QMouseEvent* event) override;
+    void PressCancelled() override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -2,6 +2,7 @@
 // held, on a clock the test moves by hand.
 #include "ControlsTestWindow.h"
 #include "CursorTestSupport.h"
+#include "EditTestKit.h"
 #include "NavigatorTestKit.h"
 #include "TMessageForm.h"
 #include "TNavButton.h"
@@ -15,6 +16,7 @@
 using namespace CursorTest;
 using namespace ControlsTest;
 using namespace NavigatorTest;
+using EditTest::focusBox;
 
 namespace {
 
@@ -160,10 +162,15 @@ private slots:
         QVERIFY(!next->RepeatTimer()->isActive());
     }
 
-    void repeatStopsBeforeAnErrorIsReported()
+    // A report ends a press: the timer stops before the report runs, the
+    // button is no longer held afterwards, and a press that was still on
+    // its way when a report came (the box losing the focus to the click
+    // failed to write) never starts to hold or repeat.
+    void aReportEndsThePress()
     {
         TestTable t(TestTable::Fake);
         t.append(numbered(5));
+        FakeEngine::instance().set_option("constraints", 1);
         Window w;
         ManualClock clock;
         w.navigator->setRepeatTimerFactory(clock.factory());
@@ -177,14 +184,34 @@ private slots:
         TestSupport::ErrorReports reports;
         Application->setErrorPresenter([&](const QString& m) {
             reports.messages << m;
-            activeWhenReported = next->RepeatTimer()->isActive();
+            activeWhenReported = next->RepeatTimer() && next->RepeatTimer()->isActive();
         });
         QTest::mousePress(next, Qt::LeftButton, Qt::NoModifier, next->rect().center());
         clock.advance(450);
         QCOMPARE(reports.messages.size(), 1);
         QVERIFY(!activeWhenReported);
         QVERIFY(!next->RepeatTimer()->isActive());
-        QTest::mouseRelease(next, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+        QVERIFY(!next->isMouseCaptured());
+        QVERIFY(!next->isDown());
+        QTest::mouseRelease(next, Qt::LeftButton, Qt::NoModifier, next->rect().center());
+        QCOMPARE(w.table.State(), dsInsert); // the release clicks nothing
+
+        // A panel around the bar that takes the focus on a click: the box
+        // with the typed letter loses it, and its write fails.
+        w.host.setFocusPolicy(Qt::ClickFocus);
+        focusBox(w.edits[2]);
+        TestSupport::typeText(w.edits[2], QStringLiteral("Q"));
+        FakeEngine::instance().fail("verify_field", 0x2F03, 5);
+        QTest::mousePress(next, Qt::LeftButton, Qt::NoModifier, next->rect().center());
+        QCOMPARE(reports.messages.size(), 2);
+        QVERIFY(w.edits[2]->hasFocus());
+        QVERIFY(!next->isMouseCaptured());
+        QVERIFY(!next->RepeatTimer()->isActive());
+        clock.advance(1000);
+        QTest::mouseRelease(next, Qt::LeftButton, Qt::NoModifier, next->rect().center());
+        QCOMPARE(reports.messages.size(), 2);
+        QCOMPARE(w.table.State(), dsInsert);
+        FakeEngine::instance().fail("verify_field", 0x2F03, 0);
     }
 };
 
