@@ -1,6 +1,7 @@
 // The exit sequence: every window settles first (a failure is reported and
-// the program stays; a second request right after it ends without storing),
-// then the loop ends and the windows go, last created first.
+// the program stays; a second request right after it, or while its report is
+// still up, ends without storing), then the loop ends and the windows go,
+// last created first.
 #include "TApplication.h"
 
 #include "Forms.h"
@@ -8,10 +9,8 @@
 #include "TForm1.h"
 
 void TApplication::Terminate() {
-    if (!exitRefused_ && !SettleForms()) {
-        exitRefused_ = true;
+    if (!exitRefused_ && !SettleForms())
         return;
-    }
     terminated_ = true;
     // Every event loop ends, not only the main one: a request that comes while
     // a report box or a question runs its own loop (even during start-up,
@@ -24,6 +23,9 @@ bool TApplication::SettleForms() {
         try {
             form->SettleForExit();
         } catch (...) {
+            // Refused before the report runs: a request that comes while the
+            // report is still up ends the program instead of stacking another.
+            exitRefused_ = true;
             HandleException(std::current_exception());
             return false;
         }

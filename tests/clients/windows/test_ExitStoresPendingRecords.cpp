@@ -2,7 +2,8 @@
 // record is settled as a move would settle it, whatever ends the program
 // ("Выход", the main window's close box, SIGTERM). A record that cannot be
 // stored stops the exit with the report and stays pending; asked again right
-// away, the program ends without storing; after more work, it stores again.
+// away, or while that report is still up, the program ends without storing;
+// after more work, it stores again.
 #include "ClientWindowTestSupport.h"
 #include "Forms.h"
 #include "TApplication.h"
@@ -12,6 +13,7 @@
 #include "TestSupport.h"
 
 #include <csignal>
+#include <utility>
 
 using namespace ClientWindowTest;
 using CursorTest::FakeEngine;
@@ -21,6 +23,7 @@ class TestExitStoresPendingRecords : public QObject {
     Q_OBJECT
     std::unique_ptr<TestTable> table_;
     QStringList reports_;
+    bool requestDuringReport_ = false; // the next report sees another exit request
 
     TForm3* clients() const { return static_cast<TForm3*>(Form3); }
     QString storedSurname(int row) const {
@@ -39,7 +42,11 @@ private slots:
     void initTestCase() {
         table_ = std::make_unique<TestTable>(TestTable::Fake);
         table_->append(threeClients());
-        Application->setErrorPresenter([this](const QString& m) { reports_ << m; });
+        Application->setErrorPresenter([this](const QString& m) {
+            reports_ << m;
+            if (std::exchange(requestDuringReport_, false))
+                Application->Terminate();
+        });
         Application->CreateForm<TForm1>(Form1);
         Application->CreateForm<TForm3>(Form3);
         QVERIFY(clients()->Table1->Active());
@@ -52,7 +59,7 @@ private slots:
         QCOMPARE(clients()->Table1->State(), dsEdit);
 
         // The store fails: the report says why, the program stays, the edit is kept.
-        fake.fail("modify_record", KE_ERR_IO, 1);
+        fake.fail("modify_record", KE_ERR_IO, 2);
         Application->Terminate();
         QCOMPARE(reports_.size(), 1);
         QVERIFY(!Application->Terminated());
@@ -60,18 +67,31 @@ private slots:
         QCOMPARE(clients()->EditDBEdit2->text(), QStringLiteral("Петрова"));
         QCOMPARE(storedSurname(0), QStringLiteral("Петров"));
 
+        // Asked again while the report of a refused exit is still up (a
+        // session's end sends several SIGTERMs): no second report, the
+        // program ends without storing.
+        typeInSurname(QStringLiteral("а"));
+        requestDuringReport_ = true;
+        Application->Terminate();
+        QCOMPARE(reports_.size(), 2);
+        QVERIFY(!requestDuringReport_);
+        QVERIFY(Application->Terminated());
+        QCOMPARE(storedSurname(0), QStringLiteral("Петров"));
+        QCOMPARE(clients()->EditDBEdit2->text(), QStringLiteral("Петроваа"));
+        fake.fail("modify_record", KE_ERR_IO, 0);
+
         // Asked again right away: the user has been told; the program ends without storing.
         Application->Terminate();
         QVERIFY(Application->Terminated());
-        QCOMPARE(reports_.size(), 1);
+        QCOMPARE(reports_.size(), 2);
         QCOMPARE(storedSurname(0), QStringLiteral("Петров"));
 
         // Back at work in the window, the next end stores again, here through SIGTERM.
         typeInSurname(QStringLiteral("б"));
         ::raise(SIGTERM);
         QTRY_COMPARE(clients()->Table1->State(), dsBrowse);
-        QCOMPARE(storedSurname(0), QStringLiteral("Петроваб"));
-        QCOMPARE(reports_.size(), 1);
+        QCOMPARE(storedSurname(0), QStringLiteral("Петровааб"));
+        QCOMPARE(reports_.size(), 2);
 
         // A new record typed into is stored; one left untouched is dropped.
         click(clients()->DBNavigator, nbInsert);
@@ -86,7 +106,7 @@ private slots:
         QCOMPARE(clients()->Table1->State(), dsInsert);
         Application->Terminate();
         QCOMPARE(fake.record_count(), 4);
-        QCOMPARE(reports_.size(), 1);
+        QCOMPARE(reports_.size(), 2);
     }
 };
 
