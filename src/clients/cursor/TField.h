@@ -41,9 +41,10 @@ public:
 
     // The value of the current record; the empty text for a blank value or no record.
     QString AsString() const;
-    // Writes the value into the current record: cut to Size (and to the table
-    // column's size when the column is shorter), converted to the
-    // table's characters; sets the table's Modified flag and notifies deFieldChange.
+    // Writes the value into the current record: letters composed, cut to Size
+    // (to a stored value's length when that is longer, never beyond the
+    // table column's size), converted to the table's characters; sets the
+    // table's Modified flag and notifies deFieldChange.
     // Outside edit and insert state: "Table1: Dataset not in edit or insert mode".
     void SetAsString(const QString& value);
     bool IsNull() const;

@@ -84,13 +84,11 @@ void TTable::setFieldText(TField* field, const QString& text) {
         fail(QStringLiteral("Dataset not in edit or insert mode"));
     if (field->ReadOnly() || field->fieldNo_ == 0)
         fail(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
-    // The engine refuses a value longer than its column, so the text is cut
-    // here: to the field's Size (what the edit boxes let the user type), and
-    // to the column when a table's column is shorter than the program's field.
-    int limit = field->Size();
-    if (field->columnSize_ > 0 && (limit <= 0 || field->columnSize_ < limit))
-        limit = field->columnSize_;
-    const QString cut = limit > 0 ? text.left(limit) : text;
+    // Text from other systems may spell a letter as its base and a combining
+    // mark; the code page holds the composed letter.
+    const QString composed = text.normalized(QString::NormalizationForm_C);
+    const int limit = textLimit(field);
+    const QString cut = limit > 0 ? composed.left(limit) : composed;
     const auto number = static_cast<uint16_t>(field->fieldNo_);
     if (cut.isEmpty()) {
         check(api_->put_field(cursor_, number, record_.data(), record_.size(), nullptr, 0));
@@ -110,10 +108,36 @@ void TTable::setFieldText(TField* field, const QString& text) {
     dataEvent(deFieldChange, field);
 }
 
+int TTable::textLimit(const TField* field) const {
+    // The engine refuses a value longer than its column. New text is cut to
+    // the field's Size (what the edit boxes let the user type); a stored value
+    // already longer (a wider column of a table made elsewhere) keeps its
+    // length, so that editing inside it never drops what the user left alone.
+    int limit = field->Size();
+    if (limit > 0 && state_ == dsEdit)
+        limit = std::max(limit, storedLength(field));
+    // A table's column may be shorter than the program's field.
+    if (field->columnSize_ > 0 && (limit <= 0 || field->columnSize_ < limit))
+        limit = field->columnSize_;
+    return limit;
+}
+
+int TTable::storedLength(const TField* field) const {
+    if (stored_.size() != record_.size())
+        return 0;
+    std::vector<unsigned char> value(std::max<size_t>(stored_.size(), 1));
+    size_t length = 0;
+    int blank = 0;
+    const unsigned short result = api_->get_field(cursor_, static_cast<uint16_t>(field->fieldNo_), stored_.data(),
+                                                  value.data(), value.size(), &length, &blank);
+    // The code pages are single-byte: a byte is a character.
+    return result == KE_OK && !blank ? int(length) : 0;
+}
+
 bool TTable::CanEncode(const QString& text) const {
     if (!Active() || text.isEmpty())
         return true;
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = text.normalized(QString::NormalizationForm_C).toUtf8();
     std::vector<unsigned char> native(static_cast<size_t>(utf8.size()) + 4);
     size_t length = 0;
     return api_->unicode_to_native(codePage_, utf8.constData(), static_cast<size_t>(utf8.size()), native.data(),
@@ -312,6 +336,7 @@ void TTable::Edit() {
         dataEvent(deDataSetChange);
         return;
     }
+    stored_ = record_;
     modified_ = false;
     setState(dsEdit);
     dataEvent(deRecordChange);

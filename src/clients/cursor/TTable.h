@@ -95,7 +95,8 @@ public:
     // As FindField, but a missing field is an error "Table1: Field '...' not found".
     TField* FieldByName(const QString& fieldName) const;
 
-    // Whether the table's code page can hold every character of the text.
+    // Whether the table's code page can hold every character of the text
+    // (composed letters: a base and a combining mark count as one).
     // True while the cursor is closed (nothing can be typed then anyway).
     bool CanEncode(const QString& text) const;
 
@@ -109,6 +110,10 @@ private:
     // Field access for TField.
     QString fieldText(const TField* field, bool* isNull) const;
     void setFieldText(TField* field, const QString& text);
+    // The longest text the field takes now, 0 for no limit.
+    int textLimit(const TField* field) const;
+    // The characters of the field's value as stored when the edit began.
+    int storedLength(const TField* field) const;
     void addField(TField* field);
     void removeField(TField* field);
     // Data source registration for TDataSource.
@@ -153,4 +158,5 @@ private:
     bool hasConstraints_ = false;
     std::vector<unsigned char> record_; // the current record (pending values in edit/insert)
     std::vector<unsigned char> scratch_; // a read that may fail lands here first
+    std::vector<unsigned char> stored_;  // the record as read when the edit began
 };
