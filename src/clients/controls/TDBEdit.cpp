@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 
 #include <algorithm>
 #include <functional>
@@ -27,6 +28,7 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent)
     setReadOnly(true);
     dataLink_.setControl(this);
     dataLink_.OnDataChange = [this] { dataChange(); };
+    dataLink_.OnDataSetChange = [this] { forgetUndo(); };
     dataLink_.OnEditingChange = [this] { editingChange(); };
     dataLink_.OnUpdateData = [this] { updateData(); };
     dataLink_.OnActiveChange = [this] { dataChange(); };
@@ -37,6 +39,7 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent)
 TDBEdit::~TDBEdit()
 {
     dataLink_.OnDataChange = nullptr;
+    dataLink_.OnDataSetChange = nullptr;
     dataLink_.OnEditingChange = nullptr;
     dataLink_.OnUpdateData = nullptr;
     dataLink_.OnActiveChange = nullptr;
@@ -71,6 +74,14 @@ void TDBEdit::dataChange()
     const QString value = field->AsString();
     if (value != text())
         setText(value);
+}
+
+void TDBEdit::forgetUndo()
+{
+    // (A read-only box reports no undo, but keeps its history all the same.)
+    const int caret = cursorPosition();
+    setText(text()); // setting the text drops the history
+    setCursorPosition(caret);
 }
 
 void TDBEdit::editingChange()
@@ -135,6 +146,11 @@ bool TDBEdit::isEditKey(const QKeyEvent* e)
     return false;
 }
 
+QString TDBEdit::composed(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_C);
+}
+
 bool TDBEdit::acceptsText(const QString& text) const
 {
     TField* field = dataLink_.Field();
@@ -172,9 +188,7 @@ void TDBEdit::keyPressEvent(QKeyEvent* event)
         if (isEditKey(event)) {
             if (event->matches(QKeySequence::Paste) ||
                 (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier)) {
-                const QString clip = QApplication::clipboard()->text();
-                if (acceptsText(clip) && askEdit())
-                    insertLimited(clip);
+                pasteChecked(QApplication::clipboard()->text());
                 return;
             }
             askEdit();
@@ -192,12 +206,11 @@ void TDBEdit::inputMethodEvent(QInputMethodEvent* event)
     bool pass = false;
     guarded([&] {
         if (!event->commitString().isEmpty()) {
-            if (!acceptsText(event->commitString()))
+            const QString commit = composed(event->commitString());
+            if (!acceptsText(commit))
                 return;
             askEdit();
-            if (event->commitString().size() > room())
-                event->setCommitString(event->commitString().left(room()), event->replacementStart(),
-                                       event->replacementLength());
+            event->setCommitString(commit.left(room()), event->replacementStart(), event->replacementLength());
         }
         pass = true;
     });
@@ -212,7 +225,10 @@ void TDBEdit::focusInEvent(QFocusEvent* event)
     guarded([&] {
         if (!focused_) {
             focused_ = true;
-            dataLink_.Reset();
+            // A drop made while the box had no focus stays, to be stored
+            // like typed text.
+            if (!dataLink_.Modified())
+                dataLink_.Reset();
         }
     });
     QLineEdit::focusInEvent(event);
@@ -237,11 +253,29 @@ void TDBEdit::focusOutEvent(QFocusEvent* event)
     });
 }
 
-void TDBEdit::pasteChecked()
+void TDBEdit::pasteChecked(const QString& text)
 {
-    const QString clip = QApplication::clipboard()->text();
-    if (acceptsText(clip))
-        insertLimited(clip);
+    const QString pasted = composed(text);
+    if (acceptsText(pasted) && askEdit())
+        insertLimited(pasted);
+}
+
+void TDBEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the X11 selection, with the checks of every
+    // other paste (the press already put the caret where it points).
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        event->accept();
+        guarded([&] {
+            const QString selection = QApplication::clipboard()->text(QClipboard::Selection);
+            if (selection.isEmpty())
+                return;
+            deselect();
+            pasteChecked(selection);
+        });
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void TDBEdit::contextMenuEvent(QContextMenuEvent* event)
@@ -275,7 +309,7 @@ void TDBEdit::contextMenuEvent(QContextMenuEvent* event)
     add("edit-cut", "Cu&t", QKeySequence::Cut, canChange && selected && echoMode() == Normal, true, [this] { cut(); });
     add("edit-copy", "&Copy", QKeySequence::Copy, selected && echoMode() == Normal, false, [this] { copy(); });
     add("edit-paste", "&Paste", QKeySequence::Paste, canChange && !QApplication::clipboard()->text().isEmpty(),
-        true, [this] { pasteChecked(); });
+        false, [this] { pasteChecked(QApplication::clipboard()->text()); });
     add("edit-delete", "Delete", QKeySequence::UnknownKey, canChange && selected, true, [this] { del(); });
     menu->addSeparator();
     add("select-all", "Select All", QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(), false,
@@ -308,7 +342,8 @@ void TDBEdit::dropEvent(QDropEvent* event)
 {
     bool pass = false, dropped = false;
     guarded([&] {
-        if (!event->mimeData()->hasText() || !acceptsText(event->mimeData()->text()))
+        const QString text = event->mimeData()->hasText() ? composed(event->mimeData()->text()) : QString();
+        if (text.isEmpty() || !acceptsText(text))
             return;
         if (!askEdit())
             return;
@@ -317,7 +352,7 @@ void TDBEdit::dropEvent(QDropEvent* event)
             return;
         }
         setCursorPosition(cursorPositionAt(event->position().toPoint()));
-        insertLimited(event->mimeData()->text());
+        insertLimited(text);
         event->acceptProposedAction();
         dropped = true;
     });

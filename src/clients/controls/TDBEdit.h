@@ -39,6 +39,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -52,10 +53,17 @@ private:
     static bool isEditKey(const QKeyEvent* event);
     // Whether the text can go into the field; refuses with a beep otherwise.
     bool acceptsText(const QString& text) const;
+    // Text from elsewhere with its letters composed (a base letter and a
+    // combining mark become the one letter the code page holds).
+    static QString composed(const QString& text);
+    // Pastes text from the clipboard or the selection with the checks of typing.
+    void pasteChecked(const QString& text);
+    // Undo works within one record's edit: a record moved to or read afresh
+    // starts with no history, even when it shows the same text.
+    void forgetUndo();
     void dataChange();
     void editingChange();
     void updateData();
-    void pasteChecked();
     // The characters that can still go in over the selection.
     int room() const;
     // Puts the text in place of the selection, as much of it as there is room for.

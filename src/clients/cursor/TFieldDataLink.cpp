@@ -43,6 +43,12 @@ void TFieldDataLink::ActiveChanged() {
         OnActiveChange();
 }
 
+void TFieldDataLink::DataSetChanged() {
+    if (OnDataSetChange)
+        OnDataSetChange();
+    RecordChanged(nullptr);
+}
+
 void TFieldDataLink::EditingChanged() {
     if (OnEditingChange)
         OnEditingChange();

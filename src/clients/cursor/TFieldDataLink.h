@@ -13,6 +13,8 @@
 //   OnActiveChange : the cursor opened or closed (after the field was looked up again)
 //   OnDataChange   : the control must reload its text (record moved or re-read,
 //                    the whole record or this field changed, the field was rebound)
+//   OnDataSetChange: just before that reload, when the record moved or was
+//                    read afresh: the control starts anew on it
 //   OnEditingChange: Editing() flipped (the control turns writable / read-only)
 //   OnUpdateData   : the control is marked modified and must write its text
 //                    into the field (during Settle, Post or UpdateRecord)
@@ -40,12 +42,14 @@ public:
     void Reset();
 
     std::function<void()> OnDataChange;
+    std::function<void()> OnDataSetChange;
     std::function<void()> OnEditingChange;
     std::function<void()> OnUpdateData;
     std::function<void()> OnActiveChange;
 
 protected:
     void ActiveChanged() override;
+    void DataSetChanged() override;
     void EditingChanged() override;
     void LayoutChanged() override;
     void RecordChanged(TField* field) override;
