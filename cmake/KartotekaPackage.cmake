@@ -16,6 +16,13 @@ set(package_build ${CMAKE_BINARY_DIR}/package)
 install(TARGETS kartoteka RUNTIME DESTINATION ${KARTOTEKA_PROGRAM_DIR})
 install(TARGETS kartoteka_engine LIBRARY DESTINATION ${KARTOTEKA_PROGRAM_DIR})
 install(TARGETS kartoteka-table RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Installed binaries get the run path $ORIGIN:$ORIGIN/../lib (from
+# qt_standard_project_setup). In the build tree CMake would give them an empty
+# run path padded with ':' to that length for the install step to rewrite,
+# and the loader reads each empty element as the current folder. So they carry
+# the installed, $ORIGIN-based path from the start (other build-tree binaries
+# have none).
+set_target_properties(kartoteka kartoteka_engine kartoteka-table PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 
 file(RELATIVE_PATH PROGRAM_FROM_BIN ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${KARTOTEKA_PROGRAM_DIR}/Kartoteka)

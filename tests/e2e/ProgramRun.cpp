@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <grp.h>
+#include <unistd.h>
+
 ProgramRun::ProgramRun(const XSession& x, QString program, QString home)
     : x_(x), program_(std::move(program)), home_(std::move(home)) {}
 
@@ -10,6 +13,13 @@ ProgramRun::~ProgramRun() {
         process_.kill();
         process_.waitForFinished(5000);
     }
+}
+
+void ProgramRun::setUser(uid_t user, gid_t group) {
+    process_.setChildProcessModifier([user, group] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0)
+            ::_exit(126);
+    });
 }
 
 bool ProgramRun::start() {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/types.h>
+
 // The real program started on the test's X server with a home directory of its
 // own; its output goes to a file so that a failed wait can show it.
 class ProgramRun {
@@ -15,6 +17,11 @@ public:
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
+
+    // Before start: the folder the program starts in (else the test's own),
+    // and the user and group it runs as (else the test's own; needs root).
+    void setWorkingDirectory(const QString& folder) { process_.setWorkingDirectory(folder); }
+    void setUser(uid_t user, gid_t group);
 
     bool start();
     QProcess& process() { return process_; }

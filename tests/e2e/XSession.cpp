@@ -142,6 +142,12 @@ bool XSession::click(int x, int y) const {
                 QStringLiteral("sleep"), QStringLiteral("0.3")});
 }
 
+bool XSession::clickIn(qulonglong window, QPoint at, int button) const {
+    return xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
+                QString::number(at.x()), QString::number(at.y()), QStringLiteral("sleep"), QStringLiteral("0.1"),
+                QStringLiteral("click"), QString::number(button), QStringLiteral("sleep"), QStringLiteral("0.3")});
+}
+
 bool XSession::key(const QString& keys) const {
     // A pause after each key gives the program time to move the focus before
     // the next keys arrive.

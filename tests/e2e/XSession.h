@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QPoint>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
@@ -34,6 +35,9 @@ public:
     QRect geometry(qulonglong window) const;
     bool focus(qulonglong window) const;
     bool click(int x, int y) const;
+    // Clicks at a point of the window's client area (the window manager's
+    // frame, if any, left out) with a mouse button: 1 left, 2 middle.
+    bool clickIn(qulonglong window, QPoint at, int button = 1) const;
     bool key(const QString& keys) const;
     bool type(const QString& text) const;
     // Asks the window to close as its close box would (WM_DELETE_WINDOW),

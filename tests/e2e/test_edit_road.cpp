@@ -1,9 +1,12 @@
 // The road of one edit, end to end: the real program on a real X server,
-// driven by real key and mouse events, on a card index in a temporary drive.
+// driven by real key and mouse events, on a card index in a temporary drive;
+// keys and text after an error report; where the program looks for its engine.
 #include "ProgramRun.h"
+#include "TableCreator.h"
 #include "XSession.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -12,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +31,23 @@ QString binaryDir() { return qEnvironmentVariable("KARTOTEKA_BINARY_DIR"); }
 QPoint navButton(int index) { return {8 + 86 * index + 43, 4 + 12}; }
 QPoint boxPoint(int left, int top, int width, int height) { return {4 + left + width / 2, 69 + top + height / 2}; }
 
+// The client card index's folder under a home's default drive map.
+QString cardIndexFolder(const QTemporaryDir& home) {
+    return home.filePath(QStringLiteral(".local/share/kartoteka/drives/E/ЗУРБЕЛИН/proga"));
+}
+
+// Hands a folder and everything in it to another user.
+bool giveTree(const QString& root, uid_t user, gid_t group) {
+    QStringList paths{root};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths)
+        if (::chown(QFile::encodeName(path).constData(), user, group) != 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 class TestEditRoad : public QObject {
@@ -32,6 +55,8 @@ class TestEditRoad : public QObject {
 private slots:
     void initTestCase();
     void oneEditFromMenuToFile();
+    void keysAndTextStayWhereTheyBelong();
+    void engineNeverFromTheCurrentFolder();
 
 private:
     bool runTable(const QStringList& args, QString* output);
@@ -117,7 +142,7 @@ QPoint TestEditRoad::exitItem(const XSession& x, const QRect& strip) {
 void TestEditRoad::oneEditFromMenuToFile() {
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    const QString dir = home.filePath(QStringLiteral(".local/share/kartoteka/drives/E/ЗУРБЕЛИН/proga"));
+    const QString dir = cardIndexFolder(home);
     QVERIFY(QDir().mkpath(dir));
     const QString table = dir + QStringLiteral("/data.DB");
     QVERIFY2(createTable(table), "kartoteka-table create failed");
@@ -213,6 +238,143 @@ void TestEditRoad::oneEditFromMenuToFile() {
         {"1", "Петров", "Иван", "", "", "", ""},
     };
     QCOMPARE(dumpTable(table), expected);
+}
+
+// A card index made elsewhere, with a surname column wider than the
+// program's 40 letters, in a folder that turns read-only for a while. Through
+// the real program: a long stored surname loses only the letter deleted; undo
+// on another card showing the same text brings nothing of the card before; a
+// middle-button paste is held to the box's length; after an error report (a
+// failed store, a refused exit) the keys go back to the box the user was
+// typing in.
+void TestEditRoad::keysAndTextStayWhereTheyBelong() {
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString dir = cardIndexFolder(home);
+    QVERIFY(QDir().mkpath(dir));
+    const QString table = dir + QStringLiteral("/data.DB");
+    ke::NewTable layout = ke::clientTableLayout();
+    layout.fields[1].size = 60;
+    ke::createTable(QFile::encodeName(table).toStdString(), layout);
+    const QString longName = QStringLiteral("Голенищева-Кутузова-").repeated(3).left(56);
+    QFile csv(home.filePath(QStringLiteral("cards.csv")));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write(QStringLiteral("Клиент №,Фамилия,Семейное положение\n1,%1,женат\n2,Сидорова,замужем\n3,Кузнецов,холост\n")
+                  .arg(longName)
+                  .toUtf8());
+    csv.close();
+    QVERIFY2(runTable({QStringLiteral("import"), table, csv.fileName()}, nullptr), "kartoteka-table import failed");
+
+    XSession x;
+    QString error;
+    QVERIFY2(x.attach(&error), qPrintable(error));
+    ProgramRun run(x, program_, home.path());
+    // Folder permissions do not bind the superuser: the program then runs as nobody.
+    if (::geteuid() == 0) {
+        QVERIFY(giveTree(home.path(), 65534, 65534));
+        run.setUser(65534, 65534);
+    }
+    QVERIFY2(run.start(), "the program did not start");
+    auto lastScreen = qScopeGuard([&x] { x.screenshot(binaryDir() + QStringLiteral("/e2e-keys-and-text-last.png")); });
+    auto seen = [&run](const char* what) { return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8(); };
+    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека клиентов психолога и психологические опросники$"), 40000);
+    QVERIFY2(strip != 0, seen("the main window did not show").constData());
+    QVERIFY(x.focus(strip));
+    QVERIFY(x.key(QStringLiteral("ctrl+c")));
+    const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов$"));
+    QVERIFY2(base != 0, seen("Ctrl+C did not open the client base window").constData());
+    auto at = [&](QPoint p, int button = 1) { return x.clickIn(base, p, button); };
+    const QPoint number = boxPoint(61, 15, 40, 28), surname = boxPoint(6, 61, 215, 21),
+                 marital = boxPoint(243, 105, 140, 21), numberStart(4 + 61 + 3, 69 + 15 + 14);
+    const QPoint first = navButton(0), next = navButton(2), last = navButton(3);
+
+    // Card 1: one letter off the long surname; "женат" becomes "холост".
+    QVERIFY(at(surname));
+    QVERIFY(x.key(QStringLiteral("End")));
+    QVERIFY(x.key(QStringLiteral("BackSpace")));
+    QVERIFY(at(marital));
+    QVERIFY(x.key(QStringLiteral("ctrl+a")));
+    QVERIFY(x.type(QStringLiteral("холост")));
+    // Card 3 shows "холост" too: undo there has nothing to undo.
+    QVERIFY(at(last));
+    QVERIFY(at(marital));
+    QVERIFY(x.key(QStringLiteral("ctrl+z")));
+    QVERIFY(at(first));
+
+    // The surname selected on card 1 is pasted with the middle button at the
+    // start of the number box: only as much as the box takes.
+    QVERIFY(at(surname));
+    QVERIFY(x.key(QStringLiteral("End")));
+    QVERIFY(x.key(QStringLiteral("shift+Home")));
+    QVERIFY(at(number));
+    QVERIFY(x.key(QStringLiteral("End")));
+    QVERIFY(x.type(QStringLiteral("0")));
+    QVERIFY(at(numberStart, 2));
+    QVERIFY(at(next));
+
+    // Card 2, the folder read-only: the store fails and is reported. After
+    // OK the keys go on into the surname box.
+    QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0555) == 0);
+    QVERIFY(at(surname));
+    QVERIFY(x.key(QStringLiteral("End")));
+    QVERIFY(x.type(QStringLiteral("ю")));
+    QVERIFY(at(next));
+    const qulonglong report = x.waitForWindow(QStringLiteral("^Kartoteka$"));
+    QVERIFY2(report != 0, seen("the failed store was not reported").constData());
+    QVERIFY(x.focus(report));
+    QVERIFY(x.key(QStringLiteral("Return")));
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen("the report stayed open").constData());
+    QVERIFY(x.type(QStringLiteral("ыы")));
+    // The same after the report of an exit that cannot store the card.
+    run.process().terminate();
+    const qulonglong refusal = x.waitForWindow(QStringLiteral("^Kartoteka$"));
+    QVERIFY2(refusal != 0, seen("the refused exit was not reported").constData());
+    QVERIFY(x.focus(refusal));
+    QVERIFY(x.key(QStringLiteral("Return")));
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen("the report stayed open").constData());
+    QVERIFY(x.type(QStringLiteral("я")));
+    QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
+    QVERIFY(at(next));
+
+    run.process().terminate();
+    QVERIFY2(run.process().waitForFinished(20000), seen("the program did not end on SIGTERM").constData());
+    const QList<Record> expected{
+        {QStringLiteral("Гол10"), longName.chopped(1), "", "", "", "холост", ""},
+        {"2", "Сидороваюыыя", "", "", "", "замужем", ""},
+        {"3", "Кузнецов", "", "", "", "холост", ""},
+    };
+    QCOMPARE(dumpTable(table), expected);
+}
+
+// The program alone in a folder of its own, started from a folder that holds
+// a library under the engine's name: that library is never loaded. The engine
+// is found nowhere, and the start-up report says so.
+void TestEditRoad::engineNeverFromTheCurrentFolder() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString programDir = dir.filePath(QStringLiteral("program")), here = dir.filePath(QStringLiteral("here"));
+    QVERIFY(QDir().mkpath(programDir) && QDir().mkpath(here) && QDir().mkpath(dir.filePath(QStringLiteral("home"))));
+    const QString program = programDir + QStringLiteral("/Kartoteka");
+    QVERIFY(QFile::copy(program_, program));
+    QVERIFY(QFile::copy(binaryDir() + QStringLiteral("/tests/stranger-engine/libkartoteka-engine.so"),
+                        here + QStringLiteral("/libkartoteka-engine.so")));
+    const QString mark = dir.filePath(QStringLiteral("loaded"));
+    qputenv("KARTOTEKA_STRANGER_MARK", QFile::encodeName(mark));
+
+    XSession x;
+    QString error;
+    QVERIFY2(x.attach(&error), qPrintable(error));
+    ProgramRun run(x, program, dir.filePath(QStringLiteral("home")));
+    run.setWorkingDirectory(here);
+    QVERIFY2(run.start(), "the program did not start");
+    qulonglong report = 0;
+    for (int i = 0; i < 40 && !report && !QFile::exists(mark); ++i)
+        report = x.waitForWindow(QStringLiteral("^Kartoteka$"), 1000);
+    QVERIFY2(!QFile::exists(mark), "the program loaded the library in its current folder");
+    QVERIFY2(report != 0, qPrintable(QStringLiteral("no start-up report\n") + run.diagnosis()));
+    run.process().terminate();
+    QVERIFY(run.process().waitForFinished(20000));
+    QVERIFY(!QFile::exists(mark));
 }
 
 QTEST_GUILESS_MAIN(TestEditRoad)
