@@ -63,6 +63,8 @@ private:
     bool createTable(const QString& file);
     QList<Record> dumpTable(const QString& file);
     QPoint exitItem(const XSession& x, const QRect& strip);
+    // Waits for the menu strip, then opens the client base window with Ctrl+C.
+    void openBaseWindow(const XSession& x, const ProgramRun& run, qulonglong* strip, qulonglong* base);
 
     QString program_;
     QString tableTool_;
@@ -105,6 +107,20 @@ QList<Record> TestEditRoad::dumpTable(const QString& file) {
     for (const QString& line : lines)
         records << line.split(QLatin1Char('\t'));
     return records;
+}
+
+// What a failed wait shows: the words, the program's state and output.
+static QByteArray seen(const ProgramRun& run, const char* what) {
+    return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8();
+}
+
+void TestEditRoad::openBaseWindow(const XSession& x, const ProgramRun& run, qulonglong* strip, qulonglong* base) {
+    *strip = x.waitForWindow(QStringLiteral("^Картотека клиентов психолога и психологические опросники$"), 40000);
+    QVERIFY2(*strip != 0, seen(run, "the main window did not show").constData());
+    QVERIFY(x.focus(*strip));
+    QVERIFY(x.key(QStringLiteral("ctrl+c")));
+    *base = x.waitForWindow(QStringLiteral("^База клиентов$")); // exactly: nothing appended
+    QVERIFY2(*base != 0, seen(run, "Ctrl+C did not open the client base window").constData());
 }
 
 // "Выход" is the last item of the menu bar: the right-most run of text pixels
@@ -157,19 +173,15 @@ void TestEditRoad::oneEditFromMenuToFile() {
     QProcess& app = run.process();
     // What the screen showed when the test ended, for a failure's diagnosis.
     auto lastScreen = qScopeGuard([&x] { x.screenshot(binaryDir() + QStringLiteral("/e2e-edit-road-last.png")); });
-    auto seen = [&run](const char* what) { return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8(); };
 
-    // The menu strip at the top-left corner of the screen.
-    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека клиентов психолога и психологические опросники$"), 40000);
-    QVERIFY2(strip != 0, seen("the main window did not show").constData());
+    // Ctrl+C from the menu strip at the top-left corner of the screen opens
+    // the client base window.
+    qulonglong strip = 0, base = 0;
+    openBaseWindow(x, run, &strip, &base);
+    if (QTest::currentTestFailed())
+        return;
     const QRect stripRect = x.geometry(strip);
     QCOMPARE(stripRect.topLeft(), QPoint(0, 0));
-
-    // Ctrl+C from the main window opens the client base window.
-    QVERIFY(x.focus(strip));
-    QVERIFY(x.key(QStringLiteral("ctrl+c")));
-    const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов$")); // exactly: nothing appended
-    QVERIFY2(base != 0, seen("Ctrl+C did not open the client base window").constData());
     const QRect win = x.geometry(base);
     QCOMPARE(win.size(), QSize(592, 304));
     auto at = [&](QPoint p) { return x.click(win.x() + p.x(), win.y() + p.y()); };
@@ -215,10 +227,10 @@ void TestEditRoad::oneEditFromMenuToFile() {
     // Now on "Кузнецов": delete him, answering "Delete record?" with OK.
     QVERIFY(at(remove));
     const qulonglong confirm = x.waitForWindow(QStringLiteral("^Confirm$"));
-    QVERIFY2(confirm != 0, seen("Delete did not ask \"Delete record?\"").constData());
+    QVERIFY2(confirm != 0, seen(run, "Delete did not ask \"Delete record?\"").constData());
     QVERIFY(x.focus(confirm));
     QVERIFY(x.key(QStringLiteral("Return")));
-    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Confirm")), seen("the question stayed open").constData());
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Confirm")), seen(run, "the question stayed open").constData());
 
     // An edit still pending at the end is stored as the program ends: nothing typed is lost.
     QVERIFY(x.focus(base));
@@ -229,7 +241,7 @@ void TestEditRoad::oneEditFromMenuToFile() {
     const QPoint exit = exitItem(x, stripRect);
     QVERIFY2(!exit.isNull(), "no menu item text found on the strip");
     QVERIFY(x.click(exit.x(), exit.y()));
-    QVERIFY2(app.waitForFinished(20000), seen("the program did not end after \"Выход\"").constData());
+    QVERIFY2(app.waitForFinished(20000), seen(run, "the program did not end after \"Выход\"").constData());
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(app.exitCode(), 0);
 
@@ -276,13 +288,10 @@ void TestEditRoad::keysAndTextStayWhereTheyBelong() {
     }
     QVERIFY2(run.start(), "the program did not start");
     auto lastScreen = qScopeGuard([&x] { x.screenshot(binaryDir() + QStringLiteral("/e2e-keys-and-text-last.png")); });
-    auto seen = [&run](const char* what) { return (QLatin1String(what) + QLatin1Char('\n') + run.diagnosis()).toUtf8(); };
-    const qulonglong strip = x.waitForWindow(QStringLiteral("^Картотека клиентов психолога и психологические опросники$"), 40000);
-    QVERIFY2(strip != 0, seen("the main window did not show").constData());
-    QVERIFY(x.focus(strip));
-    QVERIFY(x.key(QStringLiteral("ctrl+c")));
-    const qulonglong base = x.waitForWindow(QStringLiteral("^База клиентов$"));
-    QVERIFY2(base != 0, seen("Ctrl+C did not open the client base window").constData());
+    qulonglong strip = 0, base = 0;
+    openBaseWindow(x, run, &strip, &base);
+    if (QTest::currentTestFailed())
+        return;
     auto at = [&](QPoint p, int button = 1) { return x.clickIn(base, p, button); };
     const QPoint number = boxPoint(61, 15, 40, 28), surname = boxPoint(6, 61, 215, 21),
                  marital = boxPoint(243, 105, 140, 21), numberStart(4 + 61 + 3, 69 + 15 + 14);
@@ -320,24 +329,24 @@ void TestEditRoad::keysAndTextStayWhereTheyBelong() {
     QVERIFY(x.type(QStringLiteral("ю")));
     QVERIFY(at(next));
     const qulonglong report = x.waitForWindow(QStringLiteral("^Kartoteka$"));
-    QVERIFY2(report != 0, seen("the failed store was not reported").constData());
+    QVERIFY2(report != 0, seen(run, "the failed store was not reported").constData());
     QVERIFY(x.focus(report));
     QVERIFY(x.key(QStringLiteral("Return")));
-    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen("the report stayed open").constData());
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen(run, "the report stayed open").constData());
     QVERIFY(x.type(QStringLiteral("ыы")));
     // The same after the report of an exit that cannot store the card.
     run.process().terminate();
     const qulonglong refusal = x.waitForWindow(QStringLiteral("^Kartoteka$"));
-    QVERIFY2(refusal != 0, seen("the refused exit was not reported").constData());
+    QVERIFY2(refusal != 0, seen(run, "the refused exit was not reported").constData());
     QVERIFY(x.focus(refusal));
     QVERIFY(x.key(QStringLiteral("Return")));
-    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen("the report stayed open").constData());
+    QVERIFY2(x.waitForWindowGone(QStringLiteral("^Kartoteka$")), seen(run, "the report stayed open").constData());
     QVERIFY(x.type(QStringLiteral("я")));
     QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
     QVERIFY(at(next));
 
     run.process().terminate();
-    QVERIFY2(run.process().waitForFinished(20000), seen("the program did not end on SIGTERM").constData());
+    QVERIFY2(run.process().waitForFinished(20000), seen(run, "the program did not end on SIGTERM").constData());
     const QList<Record> expected{
         {QStringLiteral("Гол10"), longName.chopped(1), "", "", "", "холост", ""},
         {"2", "Сидороваюыыя", "", "", "", "замужем", ""},
@@ -371,7 +380,7 @@ void TestEditRoad::engineNeverFromTheCurrentFolder() {
     for (int i = 0; i < 40 && !report && !QFile::exists(mark); ++i)
         report = x.waitForWindow(QStringLiteral("^Kartoteka$"), 1000);
     QVERIFY2(!QFile::exists(mark), "the program loaded the library in its current folder");
-    QVERIFY2(report != 0, qPrintable(QStringLiteral("no start-up report\n") + run.diagnosis()));
+    QVERIFY2(report != 0, seen(run, "no start-up report").constData());
     run.process().terminate();
     QVERIFY(run.process().waitForFinished(20000));
     QVERIFY(!QFile::exists(mark));
