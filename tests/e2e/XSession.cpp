@@ -151,8 +151,8 @@ bool XSession::clickIn(qulonglong window, QPoint at, int button) const {
 bool XSession::key(const QString& keys) const {
     // A pause after each key gives the program time to move the focus before
     // the next keys arrive.
-    return xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"), keys,
-                QStringLiteral("sleep"), QStringLiteral("0.3")});
+    return xdo(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
+               keys.split(QLatin1Char(' '), Qt::SkipEmptyParts) + QStringList{QStringLiteral("sleep"), QStringLiteral("0.3")});
 }
 
 bool XSession::type(const QString& text) const {

@@ -38,6 +38,7 @@ public:
     // Clicks at a point of the window's client area (the window manager's
     // frame, if any, left out) with a mouse button: 1 left, 2 middle.
     bool clickIn(qulonglong window, QPoint at, int button = 1) const;
+    // Keys one after another, separated by spaces ("End shift+Home").
     bool key(const QString& keys) const;
     bool type(const QString& text) const;
     // Asks the window to close as its close box would (WM_DELETE_WINDOW),

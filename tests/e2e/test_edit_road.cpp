@@ -290,36 +290,21 @@ void TestEditRoad::keysAndTextStayWhereTheyBelong() {
     };
 
     // Card 1: one letter off the long surname; "женат" becomes "холост".
-    QVERIFY(at(surname));
-    QVERIFY(x.key(QStringLiteral("End")));
-    QVERIFY(x.key(QStringLiteral("BackSpace")));
-    QVERIFY(at(marital));
-    QVERIFY(x.key(QStringLiteral("ctrl+a")));
-    QVERIFY(x.type(QStringLiteral("холост")));
+    QVERIFY(at(surname) && x.key(QStringLiteral("End BackSpace")));
+    QVERIFY(at(marital) && x.key(QStringLiteral("ctrl+a")) && x.type(QStringLiteral("холост")));
     // Card 3 shows "холост" too: undo there has nothing to undo.
-    QVERIFY(at(last));
-    QVERIFY(at(marital));
-    QVERIFY(x.key(QStringLiteral("ctrl+z")));
-    QVERIFY(at(first));
+    QVERIFY(at(last) && at(marital) && x.key(QStringLiteral("ctrl+z")) && at(first));
 
     // The surname selected on card 1 is pasted with the middle button at the
     // start of the number box: only as much as the box takes.
-    QVERIFY(at(surname));
-    QVERIFY(x.key(QStringLiteral("End")));
-    QVERIFY(x.key(QStringLiteral("shift+Home")));
-    QVERIFY(at(number));
-    QVERIFY(x.key(QStringLiteral("End")));
-    QVERIFY(x.type(QStringLiteral("0")));
-    QVERIFY(at(numberStart, 2));
-    QVERIFY(at(next));
+    QVERIFY(at(surname) && x.key(QStringLiteral("End shift+Home")));
+    QVERIFY(at(number) && x.key(QStringLiteral("End")) && x.type(QStringLiteral("0")));
+    QVERIFY(at(numberStart, 2) && at(next));
 
     // Card 2, the folder read-only: the store fails and is reported. After
     // OK the keys go on into the surname box.
     QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0555) == 0);
-    QVERIFY(at(surname));
-    QVERIFY(x.key(QStringLiteral("End")));
-    QVERIFY(x.type(QStringLiteral("ю")));
-    QVERIFY(at(next));
+    QVERIFY(at(surname) && x.key(QStringLiteral("End")) && x.type(QStringLiteral("ю")) && at(next));
     QCOMPARE(answerReport("the failed store was not reported"), QByteArray());
     QVERIFY(x.type(QStringLiteral("ыы")));
     // The same after the report of an exit that cannot store the card.

@@ -309,6 +309,10 @@ private slots:
         QCOMPARE(t.stored().at(0).at(2), QStringLiteral("+Иван"));
     }
 
+    // A drop into a box without the focus starts the edit and is stored like
+    // typed text, also when the box is clicked into next (entering it does
+    // not reload it). Letters spelled as a base and a combining mark are
+    // taken composed from drops and pastes.
     void dropGoesThroughTheEditRequest()
     {
         TestTable t(TestTable::Real);
@@ -316,14 +320,16 @@ private slots:
         Window w;
         w.show();
         w.table.Open();
+        focusBox(w.edits[1]);
         // Outside a real drag the application does not deliver drop events,
         // so the box's handlers are called directly.
         DropBox box(&w.host);
         box.setDataSource(&w.source);
         box.setDataField(w.fields[2]->FieldName());
+        box.show();
         QCOMPARE(box.text(), QStringLiteral("Иван"));
         QMimeData data;
-        data.setText(QStringLiteral("брошено"));
+        data.setText(QStringLiteral(" Е\u0308")); // Ё as E and a diaeresis
         const QPointF at(box.width() - 3, 5);
         QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         box.dragEnterEvent(&enter);
@@ -331,10 +337,13 @@ private slots:
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         box.dropEvent(&drop);
         QCOMPARE(w.table.State(), dsEdit);
-        QVERIFY(box.text().contains(QStringLiteral("брошено")));
-        QVERIFY(box.Modified());
+        focusBox(&box);
+        QCOMPARE(box.text(), QStringLiteral("Иван Ё"));
+        QApplication::clipboard()->setText(QStringLiteral("-и\u0306"));
+        QTest::keyClick(&box, Qt::Key_End);
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
         w.table.Post();
-        QVERIFY(t.stored().at(0).at(2).contains(QStringLiteral("брошено")));
+        QCOMPARE(t.stored().at(0).at(2), QStringLiteral("Иван Ё-й"));
 
         // A drop holding a character the table cannot hold starts nothing.
         QMimeData bad;
@@ -342,34 +351,6 @@ private slots:
         QDropEvent refused(at, Qt::CopyAction, &bad, Qt::LeftButton, Qt::NoModifier);
         box.dropEvent(&refused);
         QCOMPARE(w.table.State(), dsBrowse);
-    }
-
-    // A drop made before the box had the focus is stored like typed text
-    // (clicking into the box does not reload it); letters spelled as a base
-    // and a combining mark are taken composed from drops and pastes.
-    void dropsAndPastesFromElsewhereAreKept()
-    {
-        TestTable t(TestTable::Real);
-        t.append(three());
-        Window w;
-        w.show();
-        w.table.Open();
-        focusBox(w.edits[1]);
-        DropBox box(&w.host);
-        box.setDataSource(&w.source);
-        box.setDataField(w.fields[2]->FieldName());
-        box.show();
-        QMimeData data;
-        data.setText(QStringLiteral(" Е\u0308")); // Ё as E and a diaeresis
-        QDropEvent drop(QPointF(box.width() - 3, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        box.dropEvent(&drop);
-        focusBox(&box);
-        QCOMPARE(box.text(), QStringLiteral("Иван Ё"));
-        QApplication::clipboard()->setText(QStringLiteral("-и\u0306"));
-        QTest::keyClick(&box, Qt::Key_End);
-        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
-        w.table.Next();
-        QCOMPARE(t.stored().at(0).at(2), QStringLiteral("Иван Ё-й"));
     }
 
     void charactersTheTableCannotHoldAreRefused()
