@@ -94,7 +94,7 @@ ke_result ke_open_database(const char* name, ke_open_mode mode, ke_share_mode /*
             fail(KE_ERR_INVALID_PARAMETER, "no place for the database handle");
         *out = nullptr;
         auto db = std::make_unique<ke_database>();
-        db->readOnly = mode == KE_OPEN_READ_ONLY;
+        db->readOnly = mode != KE_OPEN_READ_WRITE;
         const std::string n = name ? name : "";
         if (!n.empty() && !looksLikePath(n))
             fail(KE_ERR_UNKNOWN_DATABASE, n);
@@ -137,7 +137,10 @@ ke_result ke_open_table(ke_database* db, const char* table_name, const char* dri
             fail(KE_ERR_INVALID_PARAMETER, "only the table's default order can be opened");
         const std::string path = ke::PathResolver(s.config).tableFile(d.directory, table_name);
         ke::OpenOptions options;
-        options.readOnly = mode == KE_OPEN_READ_ONLY || d.readOnly;
+        if (mode != KE_OPEN_READ_WRITE && mode != KE_OPEN_READ_ONLY && mode != KE_OPEN_READ_AS_STORED)
+            fail(KE_ERR_INVALID_PARAMETER, "unknown open mode " + std::to_string(int(mode)));
+        options.readOnly = mode != KE_OPEN_READ_WRITE || d.readOnly;
+        options.asStored = mode == KE_OPEN_READ_AS_STORED;
         options.exclusive = share == KE_SHARE_EXCLUSIVE;
         options.passwords.assign(s.passwords.begin(), s.passwords.end());
         auto c = std::make_unique<ke_cursor>();

@@ -1,5 +1,5 @@
 // The C interface's entries for whole tables: facts, creation, bulk append,
-// a verified copy and the structural check.
+// a verified copy, a backup put back and the structural check.
 #include "kartoteka_engine.h"
 
 #include "ApiSession.h"
@@ -93,6 +93,18 @@ ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* by
         if (!destination || !*destination)
             fail(KE_ERR_INVALID_PARAMETER, "no destination");
         const uint64_t n = c.copyTo(destination);
+        if (bytes)
+            *bytes = n;
+    });
+}
+
+ke_result ke_restore_table(ke_cursor* cursor, const char* backup, uint64_t* bytes)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!backup || !*backup)
+            fail(KE_ERR_INVALID_PARAMETER, "no backup");
+        const uint64_t n = c.restoreFrom(backup);
         if (bytes)
             *bytes = n;
     });

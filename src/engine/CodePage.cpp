@@ -6,6 +6,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <map>
@@ -110,18 +111,31 @@ std::string CodePage::toUtf8(const uint8_t* native, size_t length) const
 
 std::string CodePage::fromUtf8(std::string_view utf8) const
 {
-    auto text = decodeUtf8(utf8);
+    if (std::optional<std::string> native = tryFromUtf8(utf8))
+        return *native;
+    // Say why.
+    const auto text = decodeUtf8(utf8);
     if (!text)
         fail(KE_ERR_INVALID_PARAMETER, "the text is not valid UTF-8");
+    uint8_t b = 0;
+    const auto bad = std::find_if(text->begin(), text->end(), [&](char32_t c) { return c == 0 || !fromUnicode(c, b); });
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "U+%04X cannot be stored in code page %u", unsigned(bad == text->end() ? 0 : *bad),
+                  unsigned(m_number));
+    fail(KE_ERR_UNMAPPABLE_CHARACTER, buf);
+}
+
+std::optional<std::string> CodePage::tryFromUtf8(std::string_view utf8) const
+{
+    const auto text = decodeUtf8(utf8);
+    if (!text)
+        return std::nullopt;
     std::string out;
     out.reserve(text->size());
     for (char32_t c : *text) {
         uint8_t b = 0;
-        if (c == 0 || !fromUnicode(c, b)) {
-            char buf[96];
-            std::snprintf(buf, sizeof buf, "U+%04X cannot be stored in code page %u", unsigned(c), unsigned(m_number));
-            fail(KE_ERR_UNMAPPABLE_CHARACTER, buf);
-        }
+        if (c == 0 || !fromUnicode(c, b))
+            return std::nullopt;
         out.push_back(char(b));
     }
     return out;

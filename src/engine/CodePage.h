@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +28,9 @@ public:
     std::string toUtf8(const uint8_t* native, size_t length) const;
     // UTF-8 to native bytes. Throws EngineError (invalid parameter / unmappable character).
     std::string fromUtf8(std::string_view utf8) const;
+    // The same without a failure: nothing when the text is no UTF-8 or holds a
+    // character the page cannot hold.
+    std::optional<std::string> tryFromUtf8(std::string_view utf8) const;
 
 private:
     explicit CodePage(uint16_t number);

@@ -71,10 +71,12 @@ bool unlockProtected(TableFile& file, const std::vector<std::string>& passwords)
 {
     // A password is typed as text; the table's key was made from its bytes in
     // the table's code page. A password that gives another key is refused
-    // before any block is read, so a wrong one never shows garbage.
+    // before any block is read, so a wrong one never shows garbage; one the
+    // page cannot hold is simply not this table's password.
     const CodePage* codePage = CodePage::get(file.header().textCodePage());
     for (const std::string& typed : passwords) {
-        if (codePage && file.unlockWith(scramble::keyOf(codePage->fromUtf8(typed))))
+        const std::optional<std::string> native = codePage ? codePage->tryFromUtf8(typed) : std::nullopt;
+        if (native && file.unlockWith(scramble::keyOf(*native)))
             return true;
         if (file.unlockWith(scramble::keyOf(typed)))
             return true;
@@ -83,7 +85,7 @@ bool unlockProtected(TableFile& file, const std::vector<std::string>& passwords)
 }
 
 Cursor::Cursor(const std::string& path, const OpenOptions& options)
-    : m_file(path, !options.readOnly)
+    : m_file(path, !options.readOnly, !options.asStored)
 {
     const TableHeader& h = m_file.header();
     if (h.encrypted && !unlockProtected(m_file, options.passwords))

@@ -39,6 +39,7 @@ struct OpenOptions {
     bool readOnly = false;
     bool exclusive = false;
     std::vector<std::string> passwords; // the session's, as typed (UTF-8)
+    bool asStored = false; // read the file as it stands, never rolling a journal back
 };
 
 class Cursor {
@@ -79,6 +80,7 @@ public:
     // exclusive, writable open.
     void storeUnderKey(uint32_t key);
     uint64_t copyTo(const std::string& destination) { return m_file.copyTo(destination); }
+    uint64_t restoreFrom(const std::string& backup) { return m_file.restoreFrom(backup); }
     uint32_t check(const std::function<void(const std::string&)>& report) { return m_file.check(report); }
 
 private:

@@ -41,6 +41,8 @@ const char* errorText(uint16_t code)
     case KE_ERR_RECORD_DELETED: return "Record was deleted by another user.";
     case KE_ERR_FIELD_TOO_LONG: return "The value is longer than the field.";
     case KE_ERR_RECORD_CHANGED: return "Record was changed by another user.";
+    case KE_ERR_TABLE_REPLACED: return "The table file was replaced while it was open; nothing was stored.";
+    case KE_ERR_JOURNAL_NOT_APPLIED: return "A journal that does not belong to the table was set aside, not applied.";
     default: return nullptr;
     }
 }

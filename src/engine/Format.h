@@ -40,13 +40,22 @@ constexpr size_t Next = 0, Prev = 2, LastOffset = 4, Records = 6;
 constexpr size_t HeaderBytes = 6;
 } // namespace blk
 
-// The rollback journal beside a table ("<table>-journal"): the magic, then
-// little-endian 64-bit words: the table's original length, the number of
-// entries, each entry's offset and length followed by its original bytes, and
-// last an FNV-1a hash of everything before it.
+// The rollback journal beside a table ("<table>-journal"): the magic (its
+// seventh byte is the version), then little-endian 64-bit words:
+// - the identity record: its number of words (4), then the device, inode and
+//   birth time (seconds, nanoseconds; 0 where the file system keeps none) of
+//   the table file the journal was written for;
+// - the table's length before the change and after it;
+// - the number of entries; each entry's offset and length, its original bytes,
+//   then one word per 512-byte chunk of the region (from its start): the FNV-1a
+//   hash of the bytes the change writes there (0 for a chunk the change cuts off);
+// - last, an FNV-1a hash of everything before it.
+// Version 1 ("KTJOUR1\n") has only the original length and the entries'
+// offsets, lengths and bytes. A later version keeps the prefix "KTJOUR".
 namespace journal {
-constexpr char Magic[8] = {'K', 'T', 'J', 'O', 'U', 'R', '1', '\n'};
-constexpr size_t MagicBytes = 8, WordBytes = 8;
+constexpr char Magic[8] = {'K', 'T', 'J', 'O', 'U', 'R', '2', '\n'};
+constexpr char MagicVersion1[8] = {'K', 'T', 'J', 'O', 'U', 'R', '1', '\n'};
+constexpr size_t MagicBytes = 8, VersionAt = 6, WordBytes = 8, ChunkBytes = 512, IdentityWords = 4;
 } // namespace journal
 
 // Locks are open-file-description locks on bytes far past any table's end, so
@@ -60,6 +69,7 @@ constexpr uint64_t Share = Transaction + 1;
 // One byte per record lock, chosen by a hash of the record's bytes.
 constexpr uint64_t RecordBase = Transaction + 16;
 constexpr uint64_t RecordMask = 0x7FFFFFFFu;
+constexpr uint64_t recordByte(uint64_t hash) { return RecordBase + (hash & RecordMask); }
 } // namespace lockbyte
 
 } // namespace ke

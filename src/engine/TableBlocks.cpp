@@ -40,7 +40,7 @@ const uint8_t* TableFile::rawBlock(uint16_t n)
         setLock(lockbyte::Transaction, F_RDLCK, true, "cannot lock the table");
         m_readLocked = true;
         struct stat js {};
-        if (::stat(m_journalPath.c_str(), &js) == 0 || !quickCheckUnchanged())
+        if (::lstat(m_journalPath.c_str(), &js) == 0 || !quickCheckUnchanged())
             throw RetryLocked {};
     }
     const TableCounters& c = m_header.counters; // blocks on disk

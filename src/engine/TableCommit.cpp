@@ -9,12 +9,68 @@
 #include "kartoteka_engine.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
 
 namespace ke {
+
+void TableFile::writeJournal(const JournalImage& journal)
+{
+    disk::Disk& d = disk::current();
+    const std::vector<uint8_t> bytes = journal.serialize();
+    // Made anew, never through a link nor over anything another program or
+    // user left at its name.
+    const mode_t journalMode = m_stat.st_mode & 0666;
+    const int jfd = d.open(m_journalPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, journalMode);
+    if (jfd < 0) {
+        if (errno == EEXIST)
+            fail(KE_ERR_IO, m_journalPath + ": something lies where the journal is to be written (put there by another "
+                                            "program or user); it was left alone, and the change was not made", EEXIST);
+        failIo("cannot create the journal", m_journalPath, errno);
+    }
+    auto abandon = [&](const std::string& what, int err) {
+        // The table is untouched; a journal that stayed would only roll back nothing.
+        d.close(jfd);
+        d.unlink(m_journalPath);
+        failIo(what, m_journalPath, err);
+    };
+    // The journal holds the table's bytes: it takes the table's group and
+    // grants exactly what the table grants (no more, whatever the umask), so
+    // that whoever may change a shared table can also roll a change of it
+    // back. A change whose journal cannot have the group is not made.
+    struct stat js {};
+    if (::fstat(jfd, &js) != 0)
+        abandon("cannot read the journal's status", errno);
+    if (js.st_gid != m_stat.st_gid && ::fchown(jfd, uid_t(-1), m_stat.st_gid) != 0) {
+        const int err = errno;
+        const group* g = ::getgrgid(m_stat.st_gid);
+        abandon("cannot give the journal the table's group " + (g ? std::string(g->gr_name) : std::to_string(m_stat.st_gid))
+                    + ", so the other members could not roll an unfinished change back; the change was not made",
+                err);
+    }
+    if (::fchmod(jfd, journalMode) != 0)
+        abandon("cannot give the journal the table's permissions", errno);
+    bool ok = disk::writeAll(jfd, bytes.data(), bytes.size(), 0) && d.sync(jfd) == 0;
+    int err = errno;
+    if (d.close(jfd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    const char* what = "cannot write the journal";
+    if (ok && !disk::syncDirectoryOf(m_journalPath)) {
+        ok = false;
+        err = errno;
+        what = "cannot flush the journal's folder to disk";
+    }
+    if (!ok) {
+        d.unlink(m_journalPath);
+        failIo(what, m_journalPath, err);
+    }
+}
 
 void TableFile::commitTransaction()
 {
@@ -43,16 +99,32 @@ void TableFile::commitTransaction()
         }
     }
 
+    // The bytes each block image puts into the file (a protected table's scrambled).
+    const scramble::BlockScrambler* storing = scrambler();
+    std::map<uint16_t, std::vector<uint8_t>> scrambled;
+    auto storedBytes = [&](uint16_t n, const Image& im) -> const uint8_t* {
+        if (!storing)
+            return im.bytes.data();
+        std::vector<uint8_t>& out = scrambled[n];
+        if (out.empty()) {
+            out = im.bytes;
+            storing->scramble(out.data(), out.size(), n);
+        }
+        return out.data();
+    };
+
     JournalImage journal;
+    journal.table = m_identity;
     journal.originalSize = oldSize;
-    journal.entries.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end())});
+    journal.newSize = newSize;
+    journal.entries.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end()), chunkHashes(fixed.data(), fixed.size())});
     if (!oldKeyBytes.empty())
-        journal.entries.push_back({hdr::Encryption2, oldKeyBytes});
+        journal.entries.push_back({hdr::Encryption2, oldKeyBytes, chunkHashes(keyBytes.data(), keyBytes.size())});
     for (const auto& [n, im] : m_images)
         if (!im.original.empty())
-            journal.entries.push_back({m_header.blockOffset(n), im.original});
+            journal.entries.push_back({m_header.blockOffset(n), im.original, chunkHashes(storedBytes(n, im), im.original.size())});
     if (newSize < oldSize) {
-        JournalEntry tail;
+        JournalEntry tail; // cut off by the change: no bytes written there
         tail.offset = newSize;
         tail.original.resize(size_t(oldSize - newSize));
         if (!disk::readAll(m_fd, tail.original.data(), tail.original.size(), newSize))
@@ -60,36 +132,12 @@ void TableFile::commitTransaction()
         journal.entries.push_back(std::move(tail));
     }
 
+    // 1. The journal, durable with its name before the table is touched, and
+    // only while the table's path still leads to the open file.
+    if (const AtPath where = atPath(); where != AtPath::Same)
+        failReplaced(where);
+    writeJournal(journal);
     disk::Disk& d = disk::current();
-    // 1. The journal, durable with its name before the table is touched.
-    {
-        const std::vector<uint8_t> bytes = journal.serialize();
-        // The journal holds the table's bytes: it grants exactly what the table
-        // grants (no more, whatever the umask or a stale journal's mode), so
-        // whoever may change a shared table can also roll a change of it back.
-        const mode_t journalMode = m_stat.st_mode & 0666;
-        const int jfd = d.open(m_journalPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, journalMode);
-        if (jfd < 0)
-            failIo("cannot create the journal", m_journalPath, errno);
-        ::fchmod(jfd, journalMode);
-        bool ok = disk::writeAll(jfd, bytes.data(), bytes.size(), 0) && d.sync(jfd) == 0;
-        int err = errno;
-        if (d.close(jfd) != 0 && ok) {
-            ok = false;
-            err = errno;
-        }
-        const char* what = "cannot write the journal";
-        if (ok && !disk::syncDirectoryOf(m_journalPath)) {
-            ok = false;
-            err = errno;
-            what = "cannot flush the journal's folder to disk";
-        }
-        if (!ok) {
-            // The table is untouched; a journal that stayed would only roll back nothing.
-            d.unlink(m_journalPath);
-            failIo(what, m_journalPath, err);
-        }
-    }
 
     // 2. The change itself. A failure puts the original bytes back, synced,
     // before the journal goes; should that fail too, the journal stays and the
@@ -104,18 +152,9 @@ void TableFile::commitTransaction()
         dropCache();
         failIo(what, m_path, err);
     };
-    const scramble::BlockScrambler* storing = scrambler();
-    std::vector<uint8_t> stored;
-    for (const auto& [n, im] : m_images) {
-        const uint8_t* bytes = im.bytes.data();
-        if (storing) {
-            stored = im.bytes;
-            storing->scramble(stored.data(), stored.size(), n);
-            bytes = stored.data();
-        }
-        if (!disk::writeAll(m_fd, bytes, im.bytes.size(), m_header.blockOffset(n)))
+    for (const auto& [n, im] : m_images)
+        if (!disk::writeAll(m_fd, storedBytes(n, im), im.bytes.size(), m_header.blockOffset(n)))
             undo(errno, "cannot write the table");
-    }
     if (!keyBytes.empty() && !disk::writeAll(m_fd, keyBytes.data(), keyBytes.size(), hdr::Encryption2))
         undo(errno, "cannot write the table");
     if (!disk::writeAll(m_fd, fixed.data(), fixed.size(), 0))

@@ -42,8 +42,8 @@ void failIo(const std::string& what, const std::string& path, int err)
     fail(KE_ERR_IO, path + ": " + what + ": " + std::strerror(err), err);
 }
 
-TableFile::TableFile(std::string path, bool writable)
-    : m_path(std::move(path)), m_journalPath(journalPathFor(m_path)), m_writable(writable)
+TableFile::TableFile(std::string path, bool writable, bool recover)
+    : m_path(std::move(path)), m_journalPath(journalPathFor(m_path)), m_writable(writable), m_recover(recover)
 {
     m_fd = disk::current().open(m_path, (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC, 0);
     if (m_fd < 0) {
@@ -59,6 +59,8 @@ TableFile::TableFile(std::string path, bool writable)
             failIo("cannot read the file's status", m_path, errno);
         if (!S_ISREG(m_stat.st_mode))
             fail(KE_ERR_TABLE_NOT_FOUND, m_path + ": not a regular file");
+        if (!identityOf(m_fd, m_identity))
+            failIo("cannot read the file's status", m_path, errno);
         m_processChanges = processChangeCounter(m_stat.st_dev, m_stat.st_ino);
         readHeaderAtOpen();
     } catch (...) {
@@ -119,21 +121,17 @@ bool TableFile::refresh()
     return true;
 }
 
-bool TableFile::headerUnchanged()
-{
-    // Every change this engine stores rewrites these bytes (its change count
-    // at least), in any process; one read tells whether the cache still holds.
-    std::array<uint8_t, hdr::MutablePart> fixed {};
-    return ::pread(m_fd, fixed.data(), fixed.size(), 0) == ssize_t(fixed.size()) && fixed == m_fixed;
-}
-
 bool TableFile::quickCheckUnchanged()
 {
+    // Every change this engine stores rewrites the header's counters (its
+    // change count at least), in any process; the count wraps at 256, so the
+    // file's size and times must agree too. A program that writes blocks
+    // without touching the header is seen by the times alone.
     struct stat st {};
     std::array<uint8_t, hdr::MutablePart> fixed {};
     if (::fstat(m_fd, &st) != 0 || uint64_t(st.st_size) < fixed.size() || !disk::readAll(m_fd, fixed.data(), fixed.size(), 0))
         return false;
-    return asLastSeen(st, fixed);
+    return asLastSeen(st, fixed) && atPath() == AtPath::Same;
 }
 
 bool TableFile::asLastSeen(const struct stat& st, const std::array<uint8_t, hdr::MutablePart>& fixed) const

@@ -4,7 +4,9 @@
 //
 // The class is split by job: TableFile.cpp (open, header), TableLocks.cpp
 // (locks and scopes, lock bytes in Format.h), TableBlocks.cpp (cache and block
-// reads), TableCommit.cpp (the journalled commit), TableRecovery.cpp (roll-back).
+// reads), TableCommit.cpp (the journalled commit), TableRecovery.cpp (roll-back),
+// TableReplacement.cpp (following a file replaced at the table's path),
+// TableRestore.cpp (a backup put back as one change).
 #pragma once
 
 #include "BlockView.h"
@@ -20,6 +22,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,8 +31,9 @@ namespace ke {
 class TableFile {
 public:
     // Opens the file; throws KE_ERR_TABLE_NOT_FOUND, KE_ERR_TABLE_READ_ONLY (no
-    // write permission for a writable open) or KE_ERR_IO.
-    TableFile(std::string path, bool writable);
+    // write permission for a writable open) or KE_ERR_IO. Without `recover`
+    // the file is read as it stands: a journal beside it is left alone.
+    TableFile(std::string path, bool writable, bool recover = true);
     ~TableFile();
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
@@ -100,6 +104,11 @@ public:
     // its owner only; synced, read back and compared under the read lock
     // (TableCopy.cpp). Returns its length.
     uint64_t copyTo(const std::string& destination);
+    // Inside a WriteScope: every block and the header's counters become those
+    // of the table file at `backup` (same layout and key), as one journalled
+    // change that counts as one more change; read back and compared before
+    // the lock goes (TableRestore.cpp). Returns the backup's length.
+    uint64_t restoreFrom(const std::string& backup);
     // Reads every block under the read lock and hands each problem of the
     // structure to `report` in plain words (TableCheck.cpp). Returns their number.
     uint32_t check(const std::function<void(const std::string&)>& report);
@@ -118,8 +127,22 @@ private:
     void readHeaderAtOpen();
     bool refresh();
     void recoverIfNeeded(bool holdingExclusive);
+    void recoverWith(int fd);
+    // Moves what lies at the journal's name aside, never following it, and
+    // fails with KE_ERR_JOURNAL_NOT_APPLIED saying why; returns only when
+    // nothing lies there any more.
+    void keepJournalAside(const std::string& why);
     void rollBack(int fd, const JournalImage& journal);
     void commitTransaction();
+    void writeJournal(const JournalImage& journal);
+    // Where the table's path leads now: to the open file, to another file
+    // (the table was replaced, say by a backup moved over it), or nowhere.
+    enum class AtPath { Same, Other, Missing };
+    AtPath atPath() const;
+    // Moves to the file now at the path when it is another one, as after
+    // another user's changes; false when there is nothing to follow.
+    bool followReplacement();
+    [[noreturn]] void failReplaced(AtPath where) const;
     void endTransaction();
     const uint8_t* rawBlock(uint16_t n);
     uint32_t readAheadBlocks() const;
@@ -132,7 +155,13 @@ private:
     std::string m_path;
     std::string m_journalPath;
     bool m_writable;
+    bool m_recover;
     int m_fd = -1;
+    FileIdentity m_identity; // of the open file, for the journal
+    short m_shareLock = 0;   // F_RDLCK or F_WRLCK once lockShare took it
+    // Record locks held, and those lost when the table was replaced and
+    // another user holds them on the new file: changes wait for their release.
+    std::set<uint64_t> m_heldRecordLocks, m_lostRecordLocks;
     TableHeader m_header;
     std::array<uint8_t, hdr::MutablePart> m_fixed {};
     struct stat m_stat {};
@@ -147,9 +176,8 @@ private:
     std::vector<uint8_t> m_scrambled; // a protected stretch as read, before it is made plain
     const uint8_t* cachedBytes(uint16_t n) const;
     void dropCache();
-    // Nothing changed since the header was last read: the header's counters
-    // alone (one read), or also the file's size, inode and times.
-    bool headerUnchanged();
+    // Nothing changed since the header was last read: the header's counters,
+    // the file's size and times, and the file at the table's path is the open one.
     bool quickCheckUnchanged();
     // The file's status and header bytes equal those last seen.
     bool asLastSeen(const struct stat& st, const std::array<uint8_t, hdr::MutablePart>& fixed) const;

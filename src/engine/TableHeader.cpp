@@ -155,4 +155,17 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
     return h;
 }
 
+bool TableHeader::sameLayoutAs(const TableHeader& o) const
+{
+    if (recordSize != o.recordSize || headerSize != o.headerSize || fileType != o.fileType || blockSize != o.blockSize
+        || keyFields != o.keyFields || fileVersion != o.fileVersion || encrypted != o.encrypted || key != o.key
+        || keyOffset != o.keyOffset || codePage != o.codePage || fields.size() != o.fields.size())
+        return false;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].type != o.fields[i].type || fields[i].size != o.fields[i].size
+            || fields[i].rawName != o.fields[i].rawName)
+            return false;
+    return true;
+}
+
 } // namespace ke

@@ -53,6 +53,10 @@ struct TableHeader {
     uint16_t textCodePage() const;
     int level() const; // 3, 4, 5 or 7
 
+    // The same record layout, block size, format, code page and password key:
+    // a cursor of one can read the other.
+    bool sameLayoutAs(const TableHeader& other) const;
+
     // Parses a header from the first bytes of the file (as many as the file has,
     // up to its header size). Throws EngineError(KE_ERR_CORRUPT_TABLE / UNSUPPORTED) with the path.
     static TableHeader parse(const uint8_t* data, size_t length, uint64_t fileSize, const std::string& path);

@@ -13,12 +13,6 @@
 
 namespace ke {
 
-namespace {
-
-uint64_t recordLockOffset(uint64_t hash) { return lockbyte::RecordBase + (hash & lockbyte::RecordMask); }
-
-} // namespace
-
 bool TableFile::trySetLock(uint64_t offset, short type)
 {
     struct flock fl {};
@@ -55,18 +49,24 @@ void TableFile::lockShare(bool exclusive)
     short type = (exclusive && m_writable) ? F_WRLCK : F_RDLCK;
     if (!trySetLock(lockbyte::Share, type))
         fail(KE_ERR_TABLE_IN_USE, m_path + (exclusive ? ": the table is open elsewhere" : ": the table is open exclusively elsewhere"));
+    m_shareLock = type;
 }
 
 bool TableFile::tryLockRecord(uint64_t hash)
 {
     if (!m_writable)
         fail(KE_ERR_TABLE_READ_ONLY, m_path);
-    return trySetLock(recordLockOffset(hash), F_WRLCK);
+    if (!trySetLock(lockbyte::recordByte(hash), F_WRLCK))
+        return false;
+    m_heldRecordLocks.insert(hash);
+    return true;
 }
 
 void TableFile::unlockRecord(uint64_t hash)
 {
-    trySetLock(recordLockOffset(hash), F_UNLCK);
+    trySetLock(lockbyte::recordByte(hash), F_UNLCK);
+    m_heldRecordLocks.erase(hash);
+    m_lostRecordLocks.erase(hash);
 }
 
 bool TableFile::lockedByOther(uint64_t hash)
@@ -74,7 +74,7 @@ bool TableFile::lockedByOther(uint64_t hash)
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
-    fl.l_start = off_t(recordLockOffset(hash));
+    fl.l_start = off_t(lockbyte::recordByte(hash));
     fl.l_len = 1;
     if (::fcntl(m_fd, F_OFD_GETLK, &fl) != 0)
         failIo("cannot test a record lock", m_path, errno);
@@ -87,8 +87,10 @@ TableFile::ReadScope::ReadScope(TableFile& f, uint16_t cachedBlock) : m_file(f)
     // Taken before the file is looked at: a change committed by this process
     // from here on makes the next step look again.
     f.m_seenProcessChanges = f.m_processChanges->load();
-    if (cachedBlock && f.cachedBytes(cachedBlock) && f.headerUnchanged())
+    if (cachedBlock && f.cachedBytes(cachedBlock) && f.quickCheckUnchanged())
         return;
+    // A table replaced at its path is followed before its lock is taken.
+    f.followReplacement();
     f.setLock(lockbyte::Transaction, F_RDLCK, true, "cannot lock the table");
     f.m_readLocked = true;
     try {
@@ -116,6 +118,15 @@ TableFile::WriteScope::WriteScope(TableFile& f) : m_file(f)
 {
     if (!f.m_writable)
         fail(KE_ERR_TABLE_READ_ONLY, f.m_path);
+    // Never written blind: a change meant for the open file is not stored
+    // when the table's path leads elsewhere now; the cursor moves on to the
+    // new file and the change fails.
+    if (const AtPath where = f.atPath(); where != AtPath::Same) {
+        f.followReplacement();
+        f.failReplaced(where);
+    }
+    if (!f.m_lostRecordLocks.empty())
+        fail(KE_ERR_RECORD_LOCKED, f.m_path + ": the record being edited is locked by another user of the file that replaced the table");
     f.setLock(lockbyte::Transaction, F_WRLCK, true, "cannot lock the table");
     try {
         f.recoverIfNeeded(true);

@@ -1,5 +1,9 @@
 // Recovery: a journal left by a change that did not finish is rolled back
-// before anyone reads the table.
+// before anyone reads the table, provided it was written for this file. What
+// lies at the journal's name is never followed through a link; a journal of
+// another file (the table was replaced meanwhile), a link, or a journal of a
+// later engine is moved aside under a clear name and reported, never applied
+// and never removed.
 #include "TableFile.h"
 
 #include "Disk.h"
@@ -27,35 +31,82 @@ void TableFile::rollBack(int fd, const JournalImage& journal)
         failIo("cannot roll back an interrupted change", m_path, errno);
 }
 
+void TableFile::keepJournalAside(const std::string& why)
+{
+    std::string aside;
+    for (int n = 1;; ++n) {
+        aside = m_journalPath + ".not-applied" + (n > 1 ? "-" + std::to_string(n) : std::string());
+        if (disk::current().renameNoReplace(m_journalPath, aside) == 0)
+            break;
+        if (errno == ENOENT)
+            return; // gone meanwhile: another user dealt with it
+        if (errno != EEXIST || n == 999)
+            failIo("cannot move aside a journal that does not belong to the table (" + why + ")", m_journalPath, errno);
+    }
+    if (!disk::syncDirectoryOf(m_journalPath))
+        failIo("cannot flush the table's folder to disk", m_journalPath, errno);
+    fail(KE_ERR_JOURNAL_NOT_APPLIED, m_journalPath + ": " + why + "; it was not applied and was moved to " + aside
+                                         + ". The table was not changed by it: repeat what you were doing. Remove "
+                                         + aside + " once it is no longer needed.");
+}
+
+void TableFile::recoverWith(int fd)
+{
+    static const std::string notAFile =
+        "something other than a file (a link, say) lies where the table's journal belongs; it was not followed";
+    const int jfd = ::open(m_journalPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (jfd < 0) {
+        if (errno == ENOENT)
+            return;
+        if (errno == ELOOP)
+            return keepJournalAside(notAFile);
+        failIo("cannot read the journal", m_journalPath, errno);
+    }
+    struct stat st {};
+    const bool regular = ::fstat(jfd, &st) == 0 && S_ISREG(st.st_mode);
+    std::vector<uint8_t> bytes(regular ? size_t(st.st_size) : 0);
+    const bool ok = bytes.empty() || disk::readAll(jfd, bytes.data(), bytes.size(), 0);
+    const int err = errno;
+    ::close(jfd);
+    if (!regular)
+        return keepJournalAside(notAFile);
+    if (!ok)
+        failIo("cannot read the journal", m_journalPath, err);
+    JournalImage journal;
+    switch (JournalImage::parse(bytes, journal)) {
+    case JournalImage::Parsed::UnknownVersion:
+        return keepJournalAside("it was written by a later version of the table engine, which this one cannot apply");
+    case JournalImage::Parsed::Incomplete:
+        break; // never synced, so the change never reached the table
+    case JournalImage::Parsed::Complete: {
+        // Its own file, or a copy of it taken together with the journal (or
+        // the same file on a device numbered anew): every region the journal
+        // names holds the bytes before the change or those the change wrote,
+        // so rolling back undoes that change and nothing else.
+        FileIdentity id;
+        struct stat ts {};
+        if (!identityOf(fd, id) || ::fstat(fd, &ts) != 0)
+            failIo("cannot read the file's status", m_path, errno);
+        if (journal.version >= 2 && !(journal.table == id) && !journal.fitsFile(fd, uint64_t(ts.st_size)))
+            return keepJournalAside("it was written for another file by this name (the table was replaced by another "
+                                    "file while a change of the old one was unfinished)");
+        rollBack(fd, journal);
+        break;
+    }
+    }
+    if (disk::current().unlink(m_journalPath) != 0 && errno != ENOENT)
+        failIo("cannot remove the journal", m_journalPath, errno);
+    if (!disk::syncDirectoryOf(m_journalPath))
+        failIo("cannot flush the table's folder to disk", m_journalPath, errno);
+}
+
 void TableFile::recoverIfNeeded(bool holdingExclusive)
 {
-    struct stat js {};
-    if (::stat(m_journalPath.c_str(), &js) != 0)
+    if (!m_recover)
         return;
-    auto recoverWith = [&](int fd) {
-        int jfd = ::open(m_journalPath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (jfd < 0) {
-            if (errno == ENOENT)
-                return;
-            failIo("cannot read the journal", m_journalPath, errno);
-        }
-        struct stat st {};
-        ::fstat(jfd, &st);
-        std::vector<uint8_t> bytes(size_t(st.st_size));
-        const bool ok = bytes.empty() || disk::readAll(jfd, bytes.data(), bytes.size(), 0);
-        const int err = errno;
-        ::close(jfd);
-        if (!ok)
-            failIo("cannot read the journal", m_journalPath, err);
-        JournalImage journal;
-        if (JournalImage::parse(bytes, journal))
-            rollBack(fd, journal);
-        // An incomplete journal means the change never reached the table.
-        if (disk::current().unlink(m_journalPath) != 0 && errno != ENOENT)
-            failIo("cannot remove the journal", m_journalPath, errno);
-        if (!disk::syncDirectoryOf(m_journalPath))
-            failIo("cannot flush the table's folder to disk", m_journalPath, errno);
-    };
+    struct stat js {};
+    if (::lstat(m_journalPath.c_str(), &js) != 0)
+        return;
     if (holdingExclusive) {
         recoverWith(m_fd);
         return;

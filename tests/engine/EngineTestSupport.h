@@ -5,6 +5,7 @@
 #include "CodePage.h"
 #include "Cursor.h"
 #include "EngineError.h"
+#include "Journal.h"
 #include "TableCreator.h"
 #include "kartoteka_engine.h"
 
@@ -14,6 +15,9 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -103,6 +107,23 @@ inline std::vector<Row> readAll(const std::string& path, const std::vector<std::
         rows.push_back(rowOf(c.header(), rec.data()));
     }
     return rows;
+}
+
+// Leaves beside a table the journal a crash leaves once a change over the
+// file's bytes `before` reached the table: the journal of this very file.
+inline void leaveJournal(const QString& table, const QByteArray& before)
+{
+    ke::JournalImage journal;
+    const int fd = ::open(QFile::encodeName(table).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !ke::identityOf(fd, journal.table))
+        qFatal("cannot read %s", qPrintable(table));
+    ::close(fd);
+    journal.originalSize = journal.newSize = uint64_t(before.size());
+    journal.entries.push_back({0, std::vector<uint8_t>(before.begin(), before.end()), {}});
+    const auto bytes = journal.serialize();
+    QFile f(QString::fromStdString(ke::journalPathFor(table.toStdString())));
+    if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())) != qsizetype(bytes.size()))
+        qFatal("cannot write the journal of %s", qPrintable(table));
 }
 
 inline Row clientRow(int n)

@@ -197,24 +197,41 @@ private slots:
     void journalImagesRoundTrip()
     {
         ke::JournalImage j;
+        j.table = {7, 123, 1700000000, 5};
         j.originalSize = 123456;
-        j.entries.push_back({0, {1, 2, 3}});
-        j.entries.push_back({4096, std::vector<uint8_t>(2048, 0xAB)});
+        j.newSize = 125000;
+        j.entries.push_back({0, {1, 2, 3}, {42}});
+        j.entries.push_back({4096, std::vector<uint8_t>(2048, 0xAB), {1, 2, 3, 4}});
         const std::vector<uint8_t> bytes = j.serialize();
         ke::JournalImage back;
-        QVERIFY(ke::JournalImage::parse(bytes, back));
+        QVERIFY(ke::JournalImage::parse(bytes, back) == ke::JournalImage::Parsed::Complete);
+        QVERIFY(back.table == j.table);
         QCOMPARE(back.originalSize, uint64_t(123456));
+        QCOMPARE(back.newSize, uint64_t(125000));
         QCOMPARE(int(back.entries.size()), 2);
         QCOMPARE(back.entries[1].offset, uint64_t(4096));
         QVERIFY(back.entries[1].original == j.entries[1].original);
-        // Any cut or flipped byte makes it invalid.
+        QVERIFY(back.entries[1].newHashes == j.entries[1].newHashes);
+        // Any cut or flipped byte makes it incomplete.
         for (size_t cut : {size_t(0), size_t(10), bytes.size() / 2, bytes.size() - 1}) {
             std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
-            QVERIFY(!ke::JournalImage::parse(part, back));
+            QVERIFY(ke::JournalImage::parse(part, back) == ke::JournalImage::Parsed::Incomplete);
         }
         std::vector<uint8_t> flipped = bytes;
         flipped[100] ^= 1;
-        QVERIFY(!ke::JournalImage::parse(flipped, back));
+        QVERIFY(ke::JournalImage::parse(flipped, back) == ke::JournalImage::Parsed::Incomplete);
+        // A later version is never taken for an incomplete journal; the first one still reads.
+        std::vector<uint8_t> later = bytes;
+        later[6] = '3';
+        QVERIFY(ke::JournalImage::parse(later, back) == ke::JournalImage::Parsed::UnknownVersion);
+        std::vector<uint8_t> first = {'K', 'T', 'J', 'O', 'U', 'R', '1', '\n', 0x40, 0x1F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        const uint64_t hash = ke::chunkHash(first.data(), first.size());
+        for (int i = 0; i < 8; ++i)
+            first.push_back(uint8_t(hash >> (8 * i)));
+        QVERIFY(ke::JournalImage::parse(first, back) == ke::JournalImage::Parsed::Complete);
+        QCOMPARE(back.version, 1);
+        QCOMPARE(back.originalSize, uint64_t(8000));
+        QVERIFY(back.entries.empty());
     }
 };
 

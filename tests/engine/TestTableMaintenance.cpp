@@ -222,12 +222,7 @@ private slots:
         // the table before it, and so is the table afterwards.
         const auto more = recordsOf(ke::Cursor(path.toStdString(), {}).header(), 301, 40);
         QCOMPARE(ke_append_records(c, more.data(), 40), ke_result(KE_OK));
-        ke::JournalImage journal;
-        journal.originalSize = uint64_t(sound.size());
-        journal.entries.push_back({0, std::vector<uint8_t>(sound.begin(), sound.end())});
-        const auto journalBytes = journal.serialize();
-        writeBytes(QString::fromStdString(ke::journalPathFor(path.toStdString())),
-                   QByteArray(reinterpret_cast<const char*>(journalBytes.data()), qsizetype(journalBytes.size())));
+        leaveJournal(path, sound);
         const QString rolledBack = m_dir.path() + "/rolled-back.DB";
         QCOMPARE(ke_copy_table(c, rolledBack.toUtf8().constData(), &bytes), ke_result(KE_OK));
         QVERIFY(fileBytes(rolledBack) == sound);

@@ -248,12 +248,7 @@ private slots:
         appendRows(t, {clientRow(1), clientRow(2), clientRow(3)});
         const QByteArray beforeCrash = fileBytes(t);
         appendRows(t, {clientRow(99)});
-        ke::JournalImage journal; // as a crash leaves it: the change written, the journal not yet removed
-        journal.originalSize = uint64_t(beforeCrash.size());
-        journal.entries.push_back({0, std::vector<uint8_t>(beforeCrash.begin(), beforeCrash.end())});
-        const auto bytes = journal.serialize();
-        writeFile(QString::fromStdString(ke::journalPathFor(t.toStdString())),
-                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        leaveJournal(t, beforeCrash); // as a crash leaves it: the change written, the journal not yet removed
 
         ke::Cursor program(t.toStdString(), {});
         std::vector<uint8_t> rec(program.header().recordSize);

@@ -69,11 +69,15 @@ typedef uint16_t ke_result;
 #define KE_ERR_RECORD_DELETED 0x2122  /* the record the cursor showed was deleted by another user */
 #define KE_ERR_FIELD_TOO_LONG 0x2123  /* a value longer than its field; the context names field and size */
 #define KE_ERR_RECORD_CHANGED 0x2124  /* the record the cursor showed was changed by another user since */
+#define KE_ERR_TABLE_REPLACED 0x2125  /* the table file was replaced (or moved away) while open; nothing was stored */
+#define KE_ERR_JOURNAL_NOT_APPLIED 0x2126 /* a journal that does not belong to the table was set aside; the context names it */
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;
 
-typedef enum { KE_OPEN_READ_WRITE = 0, KE_OPEN_READ_ONLY = 1 } ke_open_mode;
+/* KE_OPEN_READ_AS_STORED: read-only, and the file exactly as it stands: a
+ * journal beside it is neither rolled back nor moved (to verify a copy). */
+typedef enum { KE_OPEN_READ_WRITE = 0, KE_OPEN_READ_ONLY = 1, KE_OPEN_READ_AS_STORED = 2 } ke_open_mode;
 typedef enum { KE_SHARE_SHARED = 0, KE_SHARE_EXCLUSIVE = 1 } ke_share_mode;
 typedef enum { KE_LOCK_NONE = 0, KE_LOCK_WRITE = 1 } ke_lock;
 
@@ -222,6 +226,14 @@ KE_API ke_result ke_append_records(ke_cursor* cursor, const uint8_t* records, si
  * compared with the table before the lock is released; a copy that fails is
  * removed. *bytes gets its length. */
 KE_API ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* bytes);
+/* Puts the table file at backup (a copy of this table: the same structure and
+ * password) back in place of the cursor's table, as one journalled change under
+ * the table's write lock: every block and the header's counters become the
+ * backup's, and the change count one more than the table's, so that other
+ * cursors see the restored records as another user's changes. Read back and
+ * compared with the backup before the lock is released. *bytes gets the
+ * backup's length. A cursor opened read-write. */
+KE_API ke_result ke_restore_table(ke_cursor* cursor, const char* backup, uint64_t* bytes);
 /* A problem found by ke_check_table: one sentence of plain English, UTF-8. The
  * sink must not call the engine. */
 typedef void (*ke_problem_sink)(void* context, const char* problem);
