@@ -41,7 +41,7 @@ double best(int runs, F&& f)
 void makeTable(const std::string& path, size_t records)
 {
     kt::createTable(path, kt::clientTableFields(), kt::kClientTableCodePage);
-    kt::Table table(path, true);
+    kt::Table table(path, kt::Access::Write);
     const kt::CodePageText codePage(table.codePage());
     std::vector<uint8_t> all, record(table.recordSize());
     const char* surnames[] = {"Иванов", "Петрова", "Сидоров", "Кузнецова, Мария", "О'Коннор \"мл.\""};
@@ -58,7 +58,7 @@ void makeTable(const std::string& path, size_t records)
 
 size_t scan(const std::string& path)
 {
-    kt::Table table(path, false);
+    kt::Table table(path, kt::Access::Read);
     std::vector<uint8_t> record(table.recordSize());
     size_t n = 0;
     while (table.next(record.data()))
@@ -94,7 +94,7 @@ int main(int argc, char** argv)
         if (seen != records)
             throw kt::ToolError("the scan saw " + std::to_string(seen) + " records");
         const double exportMs = best(5, [&] {
-            kt::Table t(table, false);
+            kt::Table t(table, kt::Access::Read);
             kt::PrivateFile out(csv);
             kt::exportCsv(t, out.fd());
             out.commit();

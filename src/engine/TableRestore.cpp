@@ -43,6 +43,10 @@ std::vector<uint8_t> wholeFile(const std::string& path)
 
 uint64_t TableFile::restoreFrom(const std::string& backup)
 {
+    struct stat js {};
+    if (::lstat(journalPathFor(backup).c_str(), &js) == 0)
+        fail(KE_ERR_INVALID_PARAMETER, journalPathFor(backup) + " lies beside the backup: the backup may hold an unfinished "
+                                                                 "change; nothing was restored");
     const std::vector<uint8_t> b = wholeFile(backup);
     const TableHeader bh = TableHeader::parse(b.data(), std::min<size_t>(b.size(), 0x10000), b.size(), backup);
     const TableCounters& bc = bh.counters;

@@ -1,4 +1,5 @@
-// backup and check: a verified copy of a table, and a full read of one.
+// backup, restore and check: a verified copy of a table, a verified backup put
+// back in its place, and a full read of one.
 #include "Commands.h"
 #include "Privacy.h"
 #include "FieldText.h"
@@ -111,7 +112,7 @@ Findings examine(Table& table, FILE* out, uint32_t shown = 100)
 
 int backupCommand(const std::string& tableFile, const std::string& destination)
 {
-    Table table(tableFile, false);
+    Table table(tableFile, Access::Read);
     std::string path;
     table.info(&path);
     makePrivateFolder(destination);
@@ -122,8 +123,9 @@ int backupCommand(const std::string& tableFile, const std::string& destination)
     if (copied != KE_OK)
         throw ToolError(engineError(copied));
 
-    // The copy must stand on its own as a table: every block and record read again.
-    Table copy(target, false);
+    // The copy must stand on its own as a table: every block and record read
+    // again, exactly as it lies (nothing beside it may change it).
+    Table copy(target, Access::ReadAsStored);
     const ke_table_info facts = copy.info();
     const Findings found = examine(copy, stderr);
     std::printf("copied %s to %s: %llu bytes, %u records; read back and verified\n", path.c_str(), target.c_str(),
@@ -140,12 +142,38 @@ int backupCommand(const std::string& tableFile, const std::string& destination)
     return 0;
 }
 
+int restoreCommand(const std::string& backupFile, const std::string& tableFile)
+{
+    // The backup must be a sound table as it lies, before anything is touched.
+    std::string backupPath;
+    {
+        Table backup(backupFile, Access::ReadAsStored);
+        backup.info(&backupPath);
+        const Findings found = examine(backup, stderr);
+        if (found.problems)
+            throw ToolError("the backup " + backupPath + " has " + std::to_string(found.problems)
+                            + " problems (listed above); nothing was restored");
+    }
+    // One change of the table under its write lock: programs that have it open
+    // see the restored cards as another user's changes.
+    Table table(tableFile, Access::Write);
+    std::string path;
+    table.info(&path);
+    uint64_t bytes = 0;
+    const ke_result restored = ke_restore_table(table.cursor(), backupPath.c_str(), &bytes);
+    if (restored != KE_OK)
+        throw ToolError(engineError(restored), restored);
+    std::printf("restored %s from %s: %u records; read back and verified\n", path.c_str(), backupPath.c_str(),
+                unsigned(table.info().record_count));
+    return 0;
+}
+
 int checkCommand(const std::string& tableFile)
 {
     std::string path = tableFile;
     Findings found;
     try {
-        Table table(tableFile, false);
+        Table table(tableFile, Access::Read);
         table.info(&path);
         found = examine(table, stdout);
         reportReadableByOthers(path, stdout);

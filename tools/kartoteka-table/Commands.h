@@ -17,18 +17,21 @@ int createCommand(const std::string& file);
 int dumpCommand(const std::string& file);
 int infoCommand(const std::string& file);
 int prepareCommand(const std::string& folder, const std::string& table);
-// file empty or "-": standard output.
-int exportCommand(const std::string& table, const std::string& file);
-// file "-": standard input.
-int importCommand(const std::string& table, const std::string& file);
+// file empty or "-": standard output. Verbatim: text cells as they are, even
+// one a spreadsheet would run as a formula (see csv::guarded).
+int exportCommand(const std::string& table, const std::string& file, bool verbatim);
+// file "-": standard input. Verbatim: no apostrophe a safe export added is taken off.
+int importCommand(const std::string& table, const std::string& file, bool verbatim);
 int backupCommand(const std::string& table, const std::string& destination);
+int restoreCommand(const std::string& backup, const std::string& table);
 int checkCommand(const std::string& table);
 int protectCommand(const std::string& table);
 int unprotectCommand(const std::string& table);
 // create with the password given (or asked): the new card index is protected from the start.
 int createProtectedCommand(const std::string& table);
 
-// The records of an open table as CSV, written to the descriptor; the number of records.
-size_t exportCsv(Table& table, int fd);
+// The records of an open table as CSV, written to the descriptor; the number
+// of records. Text that a spreadsheet would run as a formula is guarded unless verbatim.
+size_t exportCsv(Table& table, int fd, bool verbatim = false);
 
 } // namespace kt

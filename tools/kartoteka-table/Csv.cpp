@@ -17,6 +17,22 @@ void appendField(std::string& out, std::string_view value)
     out += '"';
 }
 
+bool needsFormulaGuard(std::string_view value)
+{
+    const size_t first = value.find_first_not_of('\'');
+    return first != std::string_view::npos && std::string_view("=+-@\t\r").find(value[first]) != std::string_view::npos;
+}
+
+std::string guarded(std::string_view value)
+{
+    return needsFormulaGuard(value) ? "'" + std::string(value) : std::string(value);
+}
+
+std::string_view unguarded(std::string_view value)
+{
+    return !value.empty() && value[0] == '\'' && needsFormulaGuard(value.substr(1)) ? value.substr(1) : value;
+}
+
 Reader::Reader(std::string_view text) : text_(text)
 {
     if (text_.substr(0, kByteOrderMark.size()) == kByteOrderMark)

@@ -16,6 +16,15 @@ inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Appends one field, quoted when it must be.
 void appendField(std::string& out, std::string_view value);
 
+// A spreadsheet runs a cell that begins with =, +, -, @, a tab or a carriage
+// return as a formula. The safe export puts an apostrophe (which spreadsheets
+// take as "text follows" and do not show) before such a text, and before one
+// that already begins with apostrophes followed by such a character, so that
+// import can take exactly the one added off again.
+bool needsFormulaGuard(std::string_view value);
+std::string guarded(std::string_view value);
+std::string_view unguarded(std::string_view value);
+
 // One record of a file: its values and where each began.
 struct Row {
     std::vector<std::string> values;

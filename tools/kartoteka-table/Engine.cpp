@@ -49,13 +49,16 @@ void splitPath(const std::string& file, std::string& folder, std::string& name)
     name = file.substr(cut + 1);
 }
 
-Table::Table(const std::string& file, bool writable, bool exclusive)
+Table::Table(const std::string& file, Access access, bool exclusive)
 {
     // The standard database is the current folder; the name may carry its own folder.
     require(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db_));
     auto open = [&] {
-        return ke_open_table(db_, file.c_str(), "PARADOX", nullptr, 0, writable ? KE_OPEN_READ_WRITE : KE_OPEN_READ_ONLY,
-                             exclusive ? KE_SHARE_EXCLUSIVE : KE_SHARE_SHARED, &cursor_);
+        const ke_open_mode mode = access == Access::Write  ? KE_OPEN_READ_WRITE
+                                  : access == Access::Read ? KE_OPEN_READ_ONLY
+                                                           : KE_OPEN_READ_AS_STORED;
+        return ke_open_table(db_, file.c_str(), "PARADOX", nullptr, 0, mode, exclusive ? KE_SHARE_EXCLUSIVE : KE_SHARE_SHARED,
+                             &cursor_);
     };
     ke_result opened = open();
     // A protected table: the given password was already tried; ask a few times.

@@ -39,13 +39,17 @@ struct Field {
     uint16_t offset;
 };
 
+// How a table is opened: to read, to change, or to read exactly as it
+// stands (a copy being verified: a journal beside it is left alone).
+enum class Access { Read, Write, ReadAsStored };
+
 // One open table: a database for its folder and a cursor on it.
 class Table {
 public:
     // file: a host path ("cards/data.DB") or one with a drive letter ("E:\\dir\\data.DB").
     // A protected table opens with the password given on the command line, or
     // one asked on the terminal. Exclusive: no other user may have it open.
-    Table(const std::string& file, bool writable, bool exclusive = false);
+    Table(const std::string& file, Access access, bool exclusive = false);
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;

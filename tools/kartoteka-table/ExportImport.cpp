@@ -22,7 +22,7 @@ void requireTextForms(const Table& table)
 
 } // namespace
 
-size_t exportCsv(Table& table, int fd)
+size_t exportCsv(Table& table, int fd, bool verbatim)
 {
     requireTextForms(table);
     const CodePageText codePage(table.codePage());
@@ -32,7 +32,7 @@ size_t exportCsv(Table& table, int fd)
     for (const Field& f : table.fields()) {
         if (f.number > 1)
             out += ',';
-        csv::appendField(out, f.name);
+        csv::appendField(out, verbatim ? f.name : csv::guarded(f.name));
     }
     out += "\r\n";
     std::vector<uint8_t> record(table.recordSize());
@@ -44,7 +44,9 @@ size_t exportCsv(Table& table, int fd)
             if (f.number > 1)
                 out += ',';
             const uint8_t* text = record.data() + f.offset;
-            if (f.type == KE_FIELD_ALPHA && !std::memchr(text, ',', f.size) && !std::memchr(text, '"', f.size)
+            // The characters that need quotes or a guard are ASCII, the same in every code page.
+            const bool mayRun = !verbatim && text[0] != 0 && std::memchr("'=+-@\t\r", text[0], 7);
+            if (f.type == KE_FIELD_ALPHA && !mayRun && !std::memchr(text, ',', f.size) && !std::memchr(text, '"', f.size)
                 && !std::memchr(text, '\n', f.size) && !std::memchr(text, '\r', f.size)) {
                 // The common case: text that needs no quotes goes straight to the output.
                 codePage.append(out, text, f.size);
@@ -52,7 +54,7 @@ size_t exportCsv(Table& table, int fd)
             }
             value.clear();
             appendFieldText(value, f, record.data(), codePage);
-            csv::appendField(out, value);
+            csv::appendField(out, f.type == KE_FIELD_ALPHA && !verbatim ? csv::guarded(value) : value);
         }
         out += "\r\n";
         ++count;
@@ -65,24 +67,24 @@ size_t exportCsv(Table& table, int fd)
     return count;
 }
 
-int exportCommand(const std::string& tableFile, const std::string& file)
+int exportCommand(const std::string& tableFile, const std::string& file, bool verbatim)
 {
-    Table table(tableFile, false);
+    Table table(tableFile, Access::Read);
     if (file.empty() || file == "-") {
-        exportCsv(table, 1);
+        exportCsv(table, 1, verbatim);
         return 0;
     }
     PrivateFile out(file);
-    const size_t count = exportCsv(table, out.fd());
+    const size_t count = exportCsv(table, out.fd(), verbatim);
     out.commit();
     std::fprintf(stderr, "exported %zu records to %s\n", count, file.c_str());
     return 0;
 }
 
-int importCommand(const std::string& tableFile, const std::string& file)
+int importCommand(const std::string& tableFile, const std::string& file, bool verbatim)
 {
     const std::string text = readWholeFile(file);
-    Table table(tableFile, true);
+    Table table(tableFile, Access::Write);
     requireTextForms(table);
     const std::string source = file == "-" ? std::string("standard input") : file;
     auto failAt = [&](size_t line, size_t column, const std::string& columnName, const std::string& what) {
@@ -103,6 +105,8 @@ int importCommand(const std::string& tableFile, const std::string& file)
         for (const Field& f : table.fields())
             byName[f.name] = &f;
         for (size_t i = 0; i < row.values.size(); ++i) {
+            if (!verbatim)
+                row.values[i] = std::string(csv::unguarded(row.values[i]));
             const auto it = byName.find(row.values[i]);
             if (it == byName.end()) {
                 std::string names;
@@ -126,6 +130,8 @@ int importCommand(const std::string& tableFile, const std::string& file)
                                             + std::to_string(columns.size()) + " columns");
             require(ke_init_record(table.cursor(), record.data(), record.size()));
             for (size_t i = 0; i < columns.size(); ++i) {
+                if (!verbatim && columns[i]->type == KE_FIELD_ALPHA)
+                    row.values[i] = std::string(csv::unguarded(row.values[i]));
                 const std::string problem = putFieldText(*columns[i], row.values[i], record.data(), codePage);
                 if (!problem.empty())
                     failAt(row.lines[i], i + 1, columns[i]->name, problem);

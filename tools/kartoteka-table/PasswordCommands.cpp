@@ -17,7 +17,7 @@ const char* const kCloseTheProgram = " (close the program and try again)";
 std::unique_ptr<Table> openAlone(const std::string& file)
 {
     try {
-        return std::make_unique<Table>(file, true, true);
+        return std::make_unique<Table>(file, Access::Write, true);
     } catch (const ToolError& e) {
         if (e.code == KE_ERR_TABLE_IN_USE)
             throw ToolError(e.what() + std::string(kCloseTheProgram), e.code);

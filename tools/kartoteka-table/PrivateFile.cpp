@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -87,13 +88,21 @@ PrivateFile::~PrivateFile()
 
 void PrivateFile::commit()
 {
+    // The new file durable before it takes the old one's name, and the name
+    // durable after: a power cut leaves the old file or the new one, whole.
     const int fd = fd_;
     fd_ = -1;
+    if (::fsync(fd) != 0) {
+        const int err = errno;
+        ::close(fd);
+        failWith("cannot flush " + path_ + " to disk", err);
+    }
     if (::close(fd) != 0)
         failWith("cannot write " + path_, errno);
     if (::rename(temporary_.c_str(), path_.c_str()) != 0)
         failWith("cannot create " + path_, errno);
     temporary_.clear();
+    syncFolderOf(path_);
 }
 
 void makePrivateFolder(const std::string& path)
@@ -102,11 +111,20 @@ void makePrivateFolder(const std::string& path)
         return;
     const int err = errno;
     struct stat st {};
-    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return;
-    if (err == EEXIST)
+    if (err != EEXIST)
+        failWith("cannot create the folder " + path, err);
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw ToolError(path + " exists and is not a folder");
-    failWith("cannot create the folder " + path, err);
+    // Whoever else may write into the folder could put files beside the copy
+    // or swap it after it was verified.
+    if (st.st_uid != ::geteuid())
+        throw ToolError(path + " belongs to another user; give a folder of your own");
+    if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 07777));
+        throw ToolError("others can write into " + path + " (mode " + mode
+                        + "); give a folder only you can write to (chmod go-w makes it one)");
+    }
 }
 
 uint64_t copyVerified(const std::string& from, const std::string& to)

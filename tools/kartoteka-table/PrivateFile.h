@@ -8,7 +8,8 @@
 namespace kt {
 
 // A new file that appears at `path` whole or not at all: written to a
-// temporary file beside it and renamed over the path at commit.
+// temporary file beside it, synced, and renamed over the path at commit, the
+// folder synced after.
 class PrivateFile {
 public:
     explicit PrivateFile(std::string path);
@@ -27,7 +28,9 @@ private:
 
 // Writes all bytes or throws ToolError naming `what`.
 void writeAll(int fd, const char* data, size_t size, const std::string& what);
-// Creates a folder readable by its owner only when it is missing (its parent must exist).
+// Creates a folder readable by its owner only when it is missing (its parent
+// must exist); an existing one must be the user's own and closed to others'
+// writing, else ToolError.
 void makePrivateFolder(const std::string& path);
 // Copies a file to a new one readable by its owner only, synced, then reads the
 // copy back and compares it; the copy's length.

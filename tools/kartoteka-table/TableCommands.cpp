@@ -40,7 +40,7 @@ void appendEscaped(std::string& out, const std::string& s)
 
 int dumpCommand(const std::string& file)
 {
-    Table table(file, false);
+    Table table(file, Access::Read);
     const CodePageText codePage(table.codePage());
     std::vector<uint8_t> record(table.recordSize());
     std::string line, value;
@@ -62,7 +62,7 @@ int dumpCommand(const std::string& file)
 
 int infoCommand(const std::string& file)
 {
-    Table table(file, false);
+    Table table(file, Access::Read);
     std::string path;
     const ke_table_info facts = table.info(&path);
     ke_cursor_props props {};
