@@ -1,6 +1,7 @@
 // Two processes on one table: a record lock held in one process holds off
 // writers of that record in another, other records stay free, locks die with
-// their process, and changes made elsewhere are seen on the next read.
+// their process, and changes made elsewhere are seen on the next read, also
+// when so many were made that the header's change count came round again.
 #include "EngineTestSupport.h"
 
 #include <QTemporaryDir>
@@ -43,6 +44,22 @@ void standOn(ke::Cursor& c, int index, bool lock = false)
     c.next(lock, buf.data());
 }
 
+void appendClients(const std::string& path, int count)
+{
+    ke::Cursor c(path, {});
+    for (int i = 1; i <= count; ++i) {
+        c.setToEnd();
+        auto r = makeRecord(c.header(), clientRow(i));
+        c.insert(r.data(), false);
+    }
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestProcessSharing : public QObject {
@@ -56,12 +73,7 @@ private slots:
         m_path = (m_dir.path() + "/data.DB").toStdString();
         QFile::remove(QString::fromStdString(m_path));
         ke::createTable(m_path, ke::clientTableLayout());
-        ke::Cursor c(m_path, {});
-        for (int i = 1; i <= 4; ++i) {
-            c.setToEnd();
-            auto r = makeRecord(c.header(), clientRow(i));
-            c.insert(r.data(), false);
-        }
+        appendClients(m_path, 4);
     }
 
     void lockHoldsOffWritersInAnotherProcess()
@@ -177,6 +189,40 @@ private slots:
         QVERIFY(errorOf([&] { mine.current(false, buf.data()); }) != KE_OK);
         QCOMPARE(errorOf([&] { mine.next(false, buf.data()); }), KE_ERR_EOF);
         QCOMPARE(errorOf([&] { mine.prior(false, buf.data()); }), KE_ERR_BOF);
+    }
+
+    // The change count is one byte: after 256 changes in place the header
+    // reads exactly as before, and only the file's size and times tell.
+    void changesElsewhereAreSeenWhenTheCountComesRound()
+    {
+        QTemporaryDir dir(fastTempTemplate());
+        const std::string path = (dir.path() + "/data.DB").toStdString();
+        ke::createTable(path, ke::clientTableLayout());
+        appendClients(path, 3);
+        auto header = [&] { return fileBytes(QString::fromStdString(path)).left(0x58); };
+        ke::Cursor mine(path, {});
+        std::vector<uint8_t> buf(mine.header().recordSize);
+        standOn(mine, 1);
+        for (int changes : {256, 255, 512}) {
+            const QByteArray before = header();
+            QCOMPARE(inChild([&] {
+                         ke::Cursor other(path, {});
+                         standOn(other, 1);
+                         for (int k = 1; k <= changes; ++k) {
+                             const auto r = makeRecord(other.header(), {"2", std::to_string(changes) + "/" + std::to_string(k)});
+                             other.modify(r.data(), true);
+                         }
+                         return 0;
+                     }),
+                     0);
+            QCOMPARE(header() == before, changes % 256 == 0);
+            const std::string expected = std::to_string(changes) + "/" + std::to_string(changes);
+            mine.current(false, buf.data());
+            QCOMPARE(rowOf(mine.header(), buf.data())[1], expected);
+            mine.next(false, buf.data());
+            mine.prior(false, buf.data());
+            QCOMPARE(rowOf(mine.header(), buf.data())[1], expected);
+        }
     }
 };
 
