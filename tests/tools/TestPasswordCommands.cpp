@@ -1,5 +1,6 @@
 // kartoteka-table on password-protected card indexes: made protected, opened
-// with --password or a password typed on a terminal (never echoed), refused
+// with a password from a file, a descriptor, --password or typed on a terminal
+// (never echoed), refused
 // with a wrong one, and protected or unprotected all or nothing, never while
 // another user has the table open. pxlib reads every result.
 #include "PxlibPeer.h"
@@ -53,7 +54,7 @@ private slots:
                                "1,Иванова,Анна,Петровна,34,замужем,2\n2,Петров,Иван,,41,женат,0\n";
         const Result refused = runTool({"import", table, "-"}, csv);
         QCOMPARE(refused.code, 1);
-        QCOMPARE(refused.err, "kartoteka-table: " + table + ": the table is password-protected; give its password with --password PW\n");
+        QCOMPARE(refused.err, "kartoteka-table: " + table + ": the table is password-protected; give its password on a terminal or with --password-file FILE\n");
         QCOMPARE(runTool({"import", "--password=secret", table, "-"}, csv).code, 0);
         enginetest::g_pxErrors = 0;
         QCOMPARE(enginetest::describe(enginetest::readWithPxlib(table.toStdString(), 1251)), enginetest::describe(cards()));
@@ -64,6 +65,24 @@ private slots:
         QCOMPARE(wrong.code, 1);
         QVERIFY2(wrong.err.contains("the password given does not open this table"), qPrintable(wrong.err));
         QVERIFY(wrong.out.isEmpty());
+
+        // From a file or a descriptor (only its first line: the CSV follows on
+        // the same standard input), where no process list shows it.
+        const QString passwordFile = dir.path() + "/password";
+        writeFile(passwordFile, "secret\r\nnot this line\n");
+        const Result fromFile = runTool({"dump", "--password-file", passwordFile, table});
+        QVERIFY2(fromFile.code == 0 && fromFile.out.startsWith("1\tИванова\tАнна"), qPrintable(fromFile.err));
+        const Result fromDescriptor = runTool({"import", table, "-", "--password-fd=0"}, "secret\n" + csv.left(csv.indexOf('\n') + 1));
+        QCOMPARE(fromDescriptor.out, "imported 0 records into " + table + "\n");
+        writeFile(passwordFile, "\nsecret\n");
+        QCOMPARE(runTool({"dump", "--password-file", passwordFile, table}).err,
+                 "kartoteka-table: the first line of " + passwordFile + " is empty: no password\n");
+        QCOMPARE(runTool({"dump", "--password-fd", "0", "--password", "secret", table}, "secret\n").err,
+                 QString("kartoteka-table: give the password one way only\n"));
+        const QString help = runTool({"--help"}).out;
+        QVERIFY2(help.contains("--password-file FILE") && help.contains("--password-fd N")
+                     && help.contains("process list"),
+                 qPrintable(help));
 
         // Typed on the terminal: read without echo, and the table opens.
         const Result typed = runOnTerminal({"dump", table}, "secret\n");

@@ -75,7 +75,7 @@ Table::Table(const std::string& file, Access access, bool exclusive)
     }
     if (opened == KE_ERR_INSUFFICIENT_RIGHTS) {
         ke_close_database(db_);
-        throw ToolError(file + ": the table is password-protected; give its password with --password PW", opened);
+        throw ToolError(file + ": the table is password-protected; give its password on a terminal or with --password-file FILE", opened);
     }
     if (opened != KE_OK) {
         const std::string message = engineError(opened);
