@@ -1,5 +1,6 @@
 // The card index in and out as CSV: export followed by import gives the same
-// records byte for byte, every field type has a text form that reads back
+// records byte for byte (an export is safe for spreadsheets and on the disk
+// before it replaces the previous one), every field type has a text form that reads back
 // exactly, a row that cannot be stored stops the import with its line and
 // column and leaves the table as it was, and an import works while another
 // process has the table open and an edit in progress.
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -178,6 +180,50 @@ private slots:
             QVERIFY2(cell.isEmpty() || !QByteArray("=+-@\t\r").contains(cell[0]), qPrintable(hex));
         }
         QCOMPARE(readWithPython(verbatim), asStored);
+    }
+
+    // Watched with strace: the new file is synced before it takes the old
+    // one's name, and the folder after, so a power cut leaves one of them whole.
+    void exportIsOnTheDiskBeforeItReplacesTheOldOne()
+    {
+        if (QStandardPaths::findExecutable("strace").isEmpty())
+            QSKIP("strace is not installed: the export's syncs cannot be watched");
+        const QString t = newClientTable("synced.DB");
+        appendRows(t, {clientRow(1)});
+        const QString folder = m_dir.path() + "/exports";
+        QVERIFY(QDir().mkdir(folder));
+        writeFile(folder + "/e.csv", "the previous export");
+        const QString log = m_dir.path() + "/strace.log";
+        QProcess p;
+        p.start("strace", {"-f", "-e", "trace=openat,fsync,fdatasync,rename,renameat,renameat2", "-o", log, toolPath(),
+                           "export", t, folder + "/e.csv"});
+        QVERIFY(p.waitForFinished(60000));
+        if (p.exitCode() != 0 && !QFile::exists(log))
+            QSKIP("strace cannot trace here: " + p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 0);
+        const QStringList calls = QString::fromUtf8(fileBytes(log)).split('\n');
+        QString temporary, tempFd, folderFd;
+        int synced = -1, renamed = -1, folderSynced = -1;
+        const QRegularExpression opened("openat\\(AT_FDCWD, \"([^\"]*)\", ([^)]*)\\) += (\\d+)");
+        for (int i = 0; i < calls.size(); ++i) {
+            const QRegularExpressionMatch m = opened.match(calls[i]);
+            if (m.hasMatch() && m.captured(1).startsWith(folder + "/.e.csv.") && m.captured(2).contains("O_CREAT")) {
+                temporary = m.captured(1);
+                tempFd = m.captured(3);
+            } else if (m.hasMatch() && renamed >= 0 && m.captured(1) == folder && m.captured(2).contains("O_DIRECTORY")) {
+                folderFd = m.captured(3);
+            }
+            if (!tempFd.isEmpty() && renamed < 0 && QRegularExpression("f(data)?sync\\(" + tempFd + "\\) += 0").match(calls[i]).hasMatch())
+                synced = i;
+            if (!temporary.isEmpty() && calls[i].contains("rename") && calls[i].contains("\"" + temporary + "\"")
+                && calls[i].contains("\"" + folder + "/e.csv\"") && calls[i].endsWith("= 0"))
+                renamed = i;
+            if (!folderFd.isEmpty() && QRegularExpression("fsync\\(" + folderFd + "\\) += 0").match(calls[i]).hasMatch())
+                folderSynced = i;
+        }
+        QVERIFY2(synced >= 0 && renamed > synced && folderSynced > renamed,
+                 qPrintable(calls.filter(QRegularExpression("exports|sync")).join('\n')));
+        QVERIFY(fileBytes(folder + "/e.csv").contains("Фамилия1"));
     }
 
     // Columns in any order, some left out; a second import appends again.
