@@ -5,6 +5,8 @@
 
 #include "Disk.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace ke::faults {
@@ -55,5 +57,32 @@ inline void failWritesAfter(int count, bool persistent = false)
     failing.arm(count, persistent);
     disk::install(count < 0 ? nullptr : &failing);
 }
+
+// A disk on which the process dies on the spot at its n-th write: a writer
+// killed in the middle of storing a change, its journal already on the disk.
+class DyingDisk final : public disk::Disk {
+public:
+    DyingDisk(disk::Disk& base, int writes) : m_base(base), m_left(writes) {}
+    int open(const std::string& path, int flags, mode_t mode) override { return m_base.open(path, flags, mode); }
+    int close(int fd) override { return m_base.close(fd); }
+    ssize_t pwrite(int fd, const void* bytes, size_t n, off_t offset) override
+    {
+        if (--m_left == 0)
+            _exit(0);
+        return m_base.pwrite(fd, bytes, n, offset);
+    }
+    int ftruncate(int fd, off_t length) override { return m_base.ftruncate(fd, length); }
+    int sync(int fd) override { return m_base.sync(fd); }
+    int unlink(const std::string& path) override { return m_base.unlink(path); }
+    int renameNoReplace(const std::string& from, const std::string& to) override
+    {
+        return m_base.renameNoReplace(from, to);
+    }
+    int mkdir(const std::string& path, mode_t mode) override { return m_base.mkdir(path, mode); }
+
+private:
+    disk::Disk& m_base;
+    int m_left;
+};
 
 } // namespace ke::faults

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "EngineTestSupport.h"
+#include "WriteFaults.h"
 
 #include <QFile>
 #include <QProcess>
@@ -10,7 +11,10 @@
 #include <QStringList>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 namespace tooltest {
 
@@ -69,6 +73,36 @@ inline void appendRows(const QString& path, const std::vector<enginetest::Row>& 
         const auto r = enginetest::makeRecord(c.header(), row);
         c.insert(r.data(), false);
     }
+}
+
+// Another process (after `setup`, say taking another account) starts to
+// change card `index` and dies once the journal and the changed block are
+// written, before the header: half a change on the disk. Its exit status: 0
+// when it died so, 2 when the change failed, 1 when it went through.
+inline int dieWhileChanging(const QString& table, int index, const std::function<void()>& setup = {})
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setup)
+            setup();
+        try {
+            ke::Cursor c(table.toStdString(), {});
+            std::vector<uint8_t> rec(c.header().recordSize);
+            c.setToBegin();
+            for (int k = 0; k <= index; ++k)
+                c.next(false, rec.data());
+            static ke::faults::DyingDisk dying(ke::disk::current(), 3); // journal, block, then the header
+            ke::disk::install(&dying);
+            const auto changed = enginetest::makeRecord(c.header(), {"0", "Недописанная"});
+            c.modify(changed.data(), true);
+        } catch (const ke::EngineError&) {
+            _exit(2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace tooltest
