@@ -10,11 +10,13 @@
 //   cursor's block: blocks are read in aligned 64 KiB stretches of the file,
 //   and a step inside the cursor's stretch is served from the cache without a
 //   system call. A step out of the stretch, a locking read, the current record
-//   and every change first read the header's counters, which every stored
-//   change rewrites. So a full scan costs one look per 64 KiB of table.
-// - A program that writes records without updating the header is noticed by
-//   the file's size and times when a block is next read from disk or a
-//   change or locking read begins.
+//   and every change first look at the file: the header's counters, which
+//   every stored change rewrites, the file's size and times (the change count
+//   wraps at 256; a program that writes records without updating the header
+//   shows there too), and whether the table's path still leads to the open
+//   file. So a full scan costs one look per 64 KiB of table.
+// - A table replaced at its path is followed at the next look, as after
+//   another user's changes; a change meant for the old file is not stored.
 //
 // A change acts only on what the caller saw: Delete and Modify act on the
 // cursor's record only while it is stored with the bytes the cursor last gave

@@ -56,9 +56,10 @@ public:
     void lockShare(bool exclusive);
 
     // A read: shared transaction lock, a left-over journal rolled back, header refreshed.
-    // When the header's counters show no change since the last call and `cachedBlock` is
-    // in the cache, the read goes without the lock (the cached blocks are a
-    // consistent state as long as the header is unchanged); should it need a
+    // When the quick check (header, size and times, the file at the path) shows
+    // no change since the last call and `cachedBlock` is in the cache, the read
+    // goes without the lock (the cached blocks are a consistent state as long
+    // as nothing changed); a table replaced at its path is followed first. Should it need a
     // block it does not have, it takes the lock, and when the table changed
     // meanwhile it throws RetryLocked so the caller repeats it on the slow path.
     class ReadScope {
@@ -71,6 +72,7 @@ public:
     struct RetryLocked {};
     // A change: exclusive transaction lock, journal rolled back, header refreshed.
     // Nothing reaches the file until commit(); a scope left without commit drops the change.
+    // Fails with KE_ERR_TABLE_REPLACED when the table's path no longer leads to the open file.
     class WriteScope {
     public:
         explicit WriteScope(TableFile& f);
