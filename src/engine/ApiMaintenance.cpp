@@ -13,6 +13,20 @@ namespace {
 using namespace ke::api;
 using ke::fail;
 
+// A copy of the table file to `path`, or one put back from it; *bytes gets its length.
+ke_result wholeFileCall(ke_cursor* cursor, const char* path, const char* missing, uint64_t* bytes,
+                        uint64_t (ke::Cursor::*act)(const std::string&))
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!path || !*path)
+            fail(KE_ERR_INVALID_PARAMETER, missing);
+        const uint64_t n = (c.*act)(path);
+        if (bytes)
+            *bytes = n;
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -88,26 +102,12 @@ ke_result ke_append_records(ke_cursor* cursor, const uint8_t* records, size_t co
 
 ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* bytes)
 {
-    return guardedCall(true, [&](Session& s) {
-        ke::Cursor& c = cursorOf(s, cursor);
-        if (!destination || !*destination)
-            fail(KE_ERR_INVALID_PARAMETER, "no destination");
-        const uint64_t n = c.copyTo(destination);
-        if (bytes)
-            *bytes = n;
-    });
+    return wholeFileCall(cursor, destination, "no destination", bytes, &ke::Cursor::copyTo);
 }
 
 ke_result ke_restore_table(ke_cursor* cursor, const char* backup, uint64_t* bytes)
 {
-    return guardedCall(true, [&](Session& s) {
-        ke::Cursor& c = cursorOf(s, cursor);
-        if (!backup || !*backup)
-            fail(KE_ERR_INVALID_PARAMETER, "no backup");
-        const uint64_t n = c.restoreFrom(backup);
-        if (bytes)
-            *bytes = n;
-    });
+    return wholeFileCall(cursor, backup, "no backup", bytes, &ke::Cursor::restoreFrom);
 }
 
 ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context, uint32_t* problems)
