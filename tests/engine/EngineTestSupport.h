@@ -109,6 +109,12 @@ inline std::vector<Row> readAll(const std::string& path, const std::vector<std::
     return rows;
 }
 
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Leaves beside a table the journal a crash leaves once a change over the
 // file's bytes `before` reached the table: the journal of this very file.
 inline void leaveJournal(const QString& table, const QByteArray& before)

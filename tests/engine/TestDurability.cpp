@@ -21,13 +21,6 @@ using namespace enginetest;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 void standOn(ke::Cursor& c, int index)
 {
     std::vector<uint8_t> buf(c.header().recordSize);
@@ -220,18 +213,10 @@ private slots:
         std::vector<uint8_t> flipped = bytes;
         flipped[100] ^= 1;
         QVERIFY(ke::JournalImage::parse(flipped, back) == ke::JournalImage::Parsed::Incomplete);
-        // A later version is never taken for an incomplete journal; the first one still reads.
-        std::vector<uint8_t> later = bytes;
-        later[6] = '3';
-        QVERIFY(ke::JournalImage::parse(later, back) == ke::JournalImage::Parsed::UnknownVersion);
-        std::vector<uint8_t> first = {'K', 'T', 'J', 'O', 'U', 'R', '1', '\n', 0x40, 0x1F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        const uint64_t hash = ke::chunkHash(first.data(), first.size());
-        for (int i = 0; i < 8; ++i)
-            first.push_back(uint8_t(hash >> (8 * i)));
-        QVERIFY(ke::JournalImage::parse(first, back) == ke::JournalImage::Parsed::Complete);
-        QCOMPARE(back.version, 1);
-        QCOMPARE(back.originalSize, uint64_t(8000));
-        QVERIFY(back.entries.empty());
+        // A later version is never taken for an incomplete journal.
+        flipped = bytes;
+        flipped[6] = '3';
+        QVERIFY(ke::JournalImage::parse(flipped, back) == ke::JournalImage::Parsed::UnknownVersion);
     }
 };
 

@@ -16,12 +16,6 @@ using namespace enginetest;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 QByteArray bytes(const uint8_t* p, int n) { return QByteArray(reinterpret_cast<const char*>(p), n); }
 

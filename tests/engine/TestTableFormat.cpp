@@ -19,13 +19,6 @@ namespace {
 
 QByteArray bytes(const uint8_t* p, int n) { return QByteArray(reinterpret_cast<const char*>(p), n); }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 void writeFile(const QString& path, const QByteArray& data)
 {
     QFile f(path);

@@ -19,13 +19,6 @@ using namespace enginetest;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);

@@ -1,7 +1,7 @@
 // The card index in and out as CSV: export followed by import gives the same
-// records byte for byte (an export is safe for spreadsheets and on the disk
-// before it replaces the previous one), every field type has a text form that reads back
-// exactly, a row that cannot be stored stops the import with its line and
+// records byte for byte (the export safe for spreadsheets, and on the disk
+// before it replaces the previous one), every field type has a text form that
+// reads back exactly, a row that cannot be stored stops the import with its line and
 // column and leaves the table as it was, and an import works while another
 // process has the table open and an edit in progress.
 #include "Journal.h"
@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -138,48 +137,35 @@ private slots:
         QCOMPARE(fileBytes(m_dir.path() + "/b.csv"), text);
         QCOMPARE(runTool({"check", b}).code, 0);
 
-        // Safe for spreadsheets: no cell begins as a formula; a verbatim
-        // export writes every text as it is, and its import gives it back.
-        const QString verbatim = m_dir.path() + "/verbatim.csv";
+        // A verbatim export writes every text as it is, and its import gives it back.
+        const QString verbatim = m_dir.path() + "/verbatim.csv", c = newClientTable("c.DB");
         QCOMPARE(runTool({"export", "--verbatim", a, verbatim}).code, 0);
-        const QString c = newClientTable("c.DB");
         QCOMPARE(runTool({"import", c, "--verbatim", verbatim}).code, 0);
         QVERIFY(rawRecords(c) == records);
-        QCOMPARE(runTool({"export", "--verbatim", c}).bytes, fileBytes(verbatim));
-        QCOMPARE(runTool({"check", "--verbatim", c}).code, 2); // export and import only
 
         // Another reader of the format sees the same values the engine holds,
-        // with the apostrophe in front where the safe export put one.
+        // with an apostrophe before each a spreadsheet would run as a formula.
         if (QStandardPaths::findExecutable("python3").isEmpty())
             QSKIP("python3 is not installed: the independent reading is skipped");
-        QString expected, asStored;
-        int guardedCells = 0;
+        QString expected;
+        int guarded = 0;
         const ke::CodePage* cp = ke::CodePage::get(1251);
         auto add = [&](const std::string& value) {
             const size_t first = value.find_first_not_of('\'');
             const bool runs = first != std::string::npos && std::string("=+-@\t\r").find(value[first]) != std::string::npos;
-            guardedCells += runs;
+            guarded += runs;
             expected += hexOf(runs ? "'" + value : value) + "\n";
-            asStored += hexOf(value) + "\n";
         };
         for (const auto& f : header.fields)
             add(cp->toUtf8(reinterpret_cast<const uint8_t*>(f.rawName.data()), f.rawName.size()));
         expected += "--\n";
-        asStored += "--\n";
         for (const auto& r : records) {
             for (const auto& f : header.fields)
                 add(cp->toUtf8(r.data() + f.offset, f.size));
             expected += "--\n";
-            asStored += "--\n";
         }
-        QVERIFY2(guardedCells > 200, qPrintable(QString::number(guardedCells)));
-        const QString safe = readWithPython(csv);
-        QCOMPARE(safe, expected);
-        for (const QString& hex : safe.split('\n')) {
-            const QByteArray cell = QByteArray::fromHex(hex.toLatin1());
-            QVERIFY2(cell.isEmpty() || !QByteArray("=+-@\t\r").contains(cell[0]), qPrintable(hex));
-        }
-        QCOMPARE(readWithPython(verbatim), asStored);
+        QVERIFY2(guarded > 200, qPrintable(QString::number(guarded)));
+        QCOMPARE(readWithPython(csv), expected);
     }
 
     // Watched with strace: the new file is synced before it takes the old
@@ -188,42 +174,21 @@ private slots:
     {
         if (QStandardPaths::findExecutable("strace").isEmpty())
             QSKIP("strace is not installed: the export's syncs cannot be watched");
-        const QString t = newClientTable("synced.DB");
-        appendRows(t, {clientRow(1)});
-        const QString folder = m_dir.path() + "/exports";
-        QVERIFY(QDir().mkdir(folder));
-        writeFile(folder + "/e.csv", "the previous export");
-        const QString log = m_dir.path() + "/strace.log";
-        QProcess p;
-        p.start("strace", {"-f", "-e", "trace=openat,fsync,fdatasync,rename,renameat,renameat2", "-o", log, toolPath(),
-                           "export", t, folder + "/e.csv"});
-        QVERIFY(p.waitForFinished(60000));
-        if (p.exitCode() != 0 && !QFile::exists(log))
-            QSKIP("strace cannot trace here: " + p.readAllStandardError());
-        QCOMPARE(p.exitCode(), 0);
+        const QString t = newClientTable("synced.DB"), csv = m_dir.path() + "/synced.csv", log = m_dir.path() + "/strace.log";
+        writeFile(csv, "the previous export");
+        QProcess p; // -y names the file behind each descriptor
+        p.start("strace", {"-y", "-e", "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", log, toolPath(), "export", t, csv});
+        QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
         const QStringList calls = QString::fromUtf8(fileBytes(log)).split('\n');
-        QString temporary, tempFd, folderFd;
-        int synced = -1, renamed = -1, folderSynced = -1;
-        const QRegularExpression opened("openat\\(AT_FDCWD, \"([^\"]*)\", ([^)]*)\\) += (\\d+)");
-        for (int i = 0; i < calls.size(); ++i) {
-            const QRegularExpressionMatch m = opened.match(calls[i]);
-            if (m.hasMatch() && m.captured(1).startsWith(folder + "/.e.csv.") && m.captured(2).contains("O_CREAT")) {
-                temporary = m.captured(1);
-                tempFd = m.captured(3);
-            } else if (m.hasMatch() && renamed >= 0 && m.captured(1) == folder && m.captured(2).contains("O_DIRECTORY")) {
-                folderFd = m.captured(3);
-            }
-            if (!tempFd.isEmpty() && renamed < 0 && QRegularExpression("f(data)?sync\\(" + tempFd + "\\) += 0").match(calls[i]).hasMatch())
-                synced = i;
-            if (!temporary.isEmpty() && calls[i].contains("rename") && calls[i].contains("\"" + temporary + "\"")
-                && calls[i].contains("\"" + folder + "/e.csv\"") && calls[i].endsWith("= 0"))
-                renamed = i;
-            if (!folderFd.isEmpty() && QRegularExpression("fsync\\(" + folderFd + "\\) += 0").match(calls[i]).hasMatch())
-                folderSynced = i;
-        }
-        QVERIFY2(synced >= 0 && renamed > synced && folderSynced > renamed,
-                 qPrintable(calls.filter(QRegularExpression("exports|sync")).join('\n')));
-        QVERIFY(fileBytes(folder + "/e.csv").contains("Фамилия1"));
+        auto first = [&](const QString& call, const QString& about) {
+            for (int i = 0; i < calls.size(); ++i)
+                if (calls[i].contains(call) && calls[i].contains(about))
+                    return i;
+            return -1;
+        };
+        const int synced = first("sync(", "/.synced.csv."), renamed = first("rename", "/synced.csv\""),
+                  folderSynced = first("fsync(", "<" + QFileInfo(m_dir.path()).canonicalFilePath() + ">)");
+        QVERIFY2(synced >= 0 && renamed > synced && folderSynced > renamed, qPrintable(calls.join('\n')));
     }
 
     // Columns in any order, some left out; a second import appends again.

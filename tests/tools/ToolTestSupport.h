@@ -18,6 +18,8 @@
 
 namespace tooltest {
 
+using enginetest::fileBytes;
+
 struct Result {
     int code;
     QString out, err;
@@ -45,12 +47,6 @@ inline Result runTool(const QStringList& args, const QByteArray& input = {},
             QString::fromUtf8(p.readAllStandardError()), out};
 }
 
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -75,29 +71,44 @@ inline void appendRows(const QString& path, const std::vector<enginetest::Row>& 
     }
 }
 
+// Cards 1..n as clientRow makes them.
+inline std::vector<enginetest::Row> clients(int from, int to)
+{
+    std::vector<enginetest::Row> rows;
+    for (int n = from; n <= to; ++n)
+        rows.push_back(enginetest::clientRow(n));
+    return rows;
+}
+
+// The engine's failure of `f` (code KE_OK when it went through).
+inline ke::EngineError failureOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ke::EngineError& e) {
+        return e;
+    }
+    return {KE_OK, 0, {}};
+}
+
 // Another process (after `setup`, say taking another account) starts to
 // change card `index` and dies once the journal and the changed block are
 // written, before the header: half a change on the disk. Its exit status: 0
-// when it died so, 2 when the change failed, 1 when it went through.
+// when it died so, 1 when the change went through (-1: it failed).
 inline int dieWhileChanging(const QString& table, int index, const std::function<void()>& setup = {})
 {
     const pid_t pid = fork();
     if (pid == 0) {
         if (setup)
             setup();
-        try {
-            ke::Cursor c(table.toStdString(), {});
-            std::vector<uint8_t> rec(c.header().recordSize);
-            c.setToBegin();
-            for (int k = 0; k <= index; ++k)
-                c.next(false, rec.data());
-            static ke::faults::DyingDisk dying(ke::disk::current(), 3); // journal, block, then the header
-            ke::disk::install(&dying);
-            const auto changed = enginetest::makeRecord(c.header(), {"0", "Недописанная"});
-            c.modify(changed.data(), true);
-        } catch (const ke::EngineError&) {
-            _exit(2);
-        }
+        ke::Cursor c(table.toStdString(), {});
+        std::vector<uint8_t> rec(c.header().recordSize);
+        for (c.setToBegin(); index-- >= 0;)
+            c.next(false, rec.data());
+        static ke::faults::DyingDisk dying(ke::disk::current(), 3); // journal, block, then the header
+        ke::disk::install(&dying);
+        const auto changed = enginetest::makeRecord(c.header(), {"0", "Недописанная"});
+        c.modify(changed.data(), true);
         _exit(1);
     }
     int status = 0;
