@@ -24,6 +24,15 @@ void moveCopyOver(const QString& from, const QString& table)
     QCOMPARE(std::rename(QFile::encodeName(table + ".new"), QFile::encodeName(table)), 0);
 }
 
+// dir/data.DB with `kept` cards backed up to dir/b/data.DB, then `added` more.
+void tableAndBackup(const QString& dir, int kept, int added)
+{
+    QCOMPARE(runTool({"create", dir + "/data.DB"}).code, 0);
+    appendRows(dir + "/data.DB", clients(1, kept));
+    QCOMPARE(runTool({"backup", dir + "/data.DB", dir + "/b"}).code, 0);
+    appendRows(dir + "/data.DB", clients(40, 39 + added));
+}
+
 } // namespace
 
 class TestTableReplacement : public QObject {
@@ -34,10 +43,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString table = dir.path() + "/data.DB", old = dir.path() + "/old.DB", backup = dir.path() + "/b/data.DB";
-        QCOMPARE(runTool({"create", table}).code, 0);
-        appendRows(table, clients(1, 5));
-        QCOMPARE(runTool({"backup", table, dir.path() + "/b"}).code, 0);
-        appendRows(table, clients(6, 8));
+        tableAndBackup(dir.path(), 5, 3);
 
         // The program shows card 2 when the backup is moved over the table.
         ke::Cursor program(table.toStdString(), {});
@@ -95,10 +101,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString table = dir.path() + "/data.DB", backup = dir.path() + "/b/data.DB";
-        QCOMPARE(runTool({"create", table}).code, 0);
-        appendRows(table, clients(1, 30));
-        QCOMPARE(runTool({"backup", table, dir.path() + "/b"}).code, 0);
-        appendRows(table, clients(40, 41));
+        tableAndBackup(dir.path(), 30, 2);
         ke::Cursor program(table.toStdString(), {});
         std::vector<uint8_t> rec(program.header().recordSize);
         program.setToEnd();
