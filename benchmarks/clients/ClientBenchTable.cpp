@@ -57,7 +57,7 @@ void fill(int count) {
 
 } // namespace
 
-ClientBenchTable::ClientBenchTable(int count) {
+ClientBenchTable::ClientBenchTable(int count, int blockSizeKiB) {
     dir_ = std::make_unique<QTemporaryDir>(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/kartoteka-bench-XXXXXX")
                                                                           : QDir::tempPath() + QStringLiteral("/kartoteka-bench-XXXXXX"));
     const QString drive = dir_->filePath(QStringLiteral("E"));
@@ -71,7 +71,8 @@ ClientBenchTable::ClientBenchTable(int count) {
     TSession::Default().Close();
     qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(config.fileName()));
     ke::NewTable layout = ke::clientTableLayout();
-    layout.blockSizeKiB = 4;
+    if (blockSizeKiB > 0)
+        layout.blockSizeKiB = blockSizeKiB;
     ke::createTable(QFile::encodeName(tableDir + QStringLiteral("/data.DB")).toStdString(), layout);
 
     QElapsedTimer build;
@@ -81,6 +82,8 @@ ClientBenchTable::ClientBenchTable(int count) {
 }
 
 ClientBenchTable::~ClientBenchTable() { TSession::Default().Close(); }
+
+QString ClientBenchTable::configPath() const { return dir_->filePath(QStringLiteral("engine.conf")); }
 
 int runBenchmark(const std::function<int()>& body) {
     try {

@@ -11,8 +11,12 @@
 // surname "Фамилия<i>"; the first name is "Имя", the patronymic "Отчество".
 class ClientBenchTable {
 public:
-    explicit ClientBenchTable(int count);
+    // blockSizeKiB 0 keeps the program's own block size.
+    explicit ClientBenchTable(int count, int blockSizeKiB = 4);
     ~ClientBenchTable();
+
+    // The engine configuration that maps drive E: to the table's folder.
+    QString configPath() const;
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;

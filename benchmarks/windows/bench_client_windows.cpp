@@ -7,12 +7,12 @@
 // Each start-up runs in a fresh process (this program started again with
 // "--startup"), on the offscreen platform, with the program's seven windows
 // created in their order as at a real start.
+#include "ClientBenchTable.h"
 #include "ClientFields.h"
 #include "Forms.h"
 #include "TApplication.h"
 #include "TDBEdit.h"
 #include "TDBNavigator.h"
-#include "TDatabase.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "TForm3.h"
@@ -23,14 +23,10 @@
 #include "TNavButton.h"
 #include "TSession.h"
 #include "TTable.h"
-#include "TableCreator.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -39,69 +35,6 @@
 #include <stdexcept>
 
 namespace {
-
-void check(ke_result r, const char* what) {
-    if (r != KE_OK)
-        throw std::runtime_error(std::string(what) + " failed: " + std::to_string(r));
-}
-
-// A client table in a temporary drive E:, filled through the engine interface.
-struct BenchTable {
-    QTemporaryDir dir{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                          ? QStringLiteral("/dev/shm/kartoteka-bench-XXXXXX")
-                          : QDir::tempPath() + QStringLiteral("/kartoteka-bench-XXXXXX")};
-    QString config;
-
-    explicit BenchTable(int count) {
-        const QString drive = dir.filePath(QStringLiteral("E"));
-        const QString tableDir = drive + QStringLiteral("/ЗУРБЕЛИН/proga");
-        QDir().mkpath(tableDir);
-        config = dir.filePath(QStringLiteral("engine.conf"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write the engine configuration");
-        file.write(QStringLiteral("drive E = %1\n").arg(drive).toUtf8());
-        file.close();
-        qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(config));
-        ke::createTable(QFile::encodeName(tableDir + QStringLiteral("/data.DB")).toStdString(),
-                        ke::clientTableLayout());
-        if (count > 0)
-            fill(count);
-        TSession::Default().Close();
-    }
-
-    static void fill(int count) {
-        TSession& session = TSession::Default();
-        TDatabase* db = session.OpenDatabase(QString::fromUtf16(kClientDatabaseName));
-        const EngineApi& api = session.Api();
-        ke_cursor* cursor = nullptr;
-        check(api.open_table(db->Handle(), "data.DB", "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_SHARED,
-                             &cursor),
-              "open_table");
-        ke_cursor_props props{};
-        check(api.get_cursor_props(cursor, &props), "props");
-        std::vector<uint8_t> record(props.record_size);
-        for (int i = 0; i < count; ++i) {
-            check(api.init_record(cursor, record.data(), record.size()), "init_record");
-            const QStringList values{QString::number(i % 100000), QStringLiteral("Фамилия%1").arg(i),
-                                     QStringLiteral("Имя"), QStringLiteral("Отчество"),
-                                     QString::number(20 + i % 60), QStringLiteral("женат"), QString::number(i % 5)};
-            for (int f = 0; f < values.size(); ++f) {
-                const QByteArray utf8 = values[f].toUtf8();
-                uint8_t native[128];
-                size_t length = 0;
-                check(api.unicode_to_native(props.code_page, utf8.constData(), size_t(utf8.size()), native,
-                                            sizeof native, &length),
-                      "convert");
-                check(api.put_field(cursor, uint16_t(f + 1), record.data(), record.size(), native, length), "put_field");
-            }
-            check(api.set_to_end(cursor), "set_to_end");
-            check(api.insert_record(cursor, KE_LOCK_NONE, record.data()), "insert_record");
-        }
-        api.close_cursor(cursor);
-        db->RemoveUser();
-    }
-};
 
 // One start-up in this process: the seven windows, then the menu strip shown.
 int startup(int argc, char** argv) {
@@ -130,12 +63,12 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double startupMs(const BenchTable& table, int runs, const char* self) {
+double startupMs(const ClientBenchTable& table, int runs, const char* self) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KARTOTEKA_ENGINE_CONFIG"), table.config);
+        env.insert(QStringLiteral("KARTOTEKA_ENGINE_CONFIG"), table.configPath());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -148,8 +81,9 @@ double startupMs(const BenchTable& table, int runs, const char* self) {
 }
 
 // Clicks on Next on the client base window of a large table.
-void nextClicks(int argc, char** argv, const BenchTable& table, int clicks) {
-    qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(table.config));
+void nextClicks(int argc, char** argv, const ClientBenchTable& table, int clicks) {
+    TSession::Default().Close();
+    qputenv("KARTOTEKA_ENGINE_CONFIG", QFile::encodeName(table.configPath()));
     TApplication app(argc, argv);
     TForm3 form;
     form.FormCreate();
@@ -182,10 +116,10 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     const int clicks = argc > 3 ? std::atoi(argv[3]) : 1000;
     try {
-        BenchTable empty(0);
+        ClientBenchTable empty(0, 0);
         QElapsedTimer build;
         build.start();
-        BenchTable large(records);
+        ClientBenchTable large(records, 0);
         std::printf("table of %d records made in %.1f s\n", records, build.elapsed() / 1000.0);
         const double emptyMs = startupMs(empty, runs, argv[0]);
         const double largeMs = startupMs(large, runs, argv[0]);
