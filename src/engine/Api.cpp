@@ -8,6 +8,7 @@
 #include "Cursor.h"
 #include "EngineConfig.h"
 #include "EngineError.h"
+#include "KeyOrder.h"
 #include "ErrorTexts.h"
 #include "PathResolver.h"
 #include "Utf8.h"
@@ -45,17 +46,6 @@ void checkRecordBuffer(ke::Cursor& c, const uint8_t* record, size_t size, bool r
     if (size < needed)
         fail(KE_ERR_BUFFER_TOO_SMALL,
              "a record needs " + std::to_string(needed) + " bytes, the buffer has " + std::to_string(size));
-}
-
-// A field's name in UTF-8, as the field descriptions give it.
-std::string fieldName(const ke::TableHeader& h, const ke::FieldInfo& f)
-{
-    if (const ke::CodePage* cp = ke::CodePage::get(h.textCodePage()))
-        return cp->toUtf8(reinterpret_cast<const uint8_t*>(f.rawName.data()), f.rawName.size());
-    std::string name;
-    for (unsigned char ch : f.rawName)
-        ke::appendUtf8(name, ch < 0x80 ? ch : 0xFFFD);
-    return name;
 }
 
 } // namespace
@@ -192,7 +182,7 @@ ke_result ke_get_field_descs(ke_cursor* cursor, ke_field_desc* descs, uint16_t c
             ke_field_desc& d = descs[i];
             std::memset(&d, 0, sizeof d);
             d.number = uint16_t(i + 1);
-            copyText(fieldName(h, f), d.name, sizeof d.name);
+            copyText(ke::fieldNameOf(h, f), d.name, sizeof d.name);
             d.type = f.type;
             d.size = f.size;
             d.offset = f.offset;
@@ -293,7 +283,7 @@ ke_result ke_put_field(ke_cursor* cursor, uint16_t field, uint8_t* record, size_
             const void* nul = std::memchr(value, 0, length);
             const size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - value) : length;
             if (n > f.size)
-                fail(KE_ERR_FIELD_TOO_LONG, "field \"" + fieldName(c.header(), f) + "\" holds at most " +
+                fail(KE_ERR_FIELD_TOO_LONG, "field \"" + ke::fieldNameOf(c.header(), f) + "\" holds at most " +
                                                 std::to_string(f.size) + " characters, the value has " +
                                                 std::to_string(n));
             std::memset(p, 0, f.size);

@@ -4,6 +4,7 @@
 
 #include "ApiSession.h"
 #include "CodePage.h"
+#include "KeyOrder.h"
 #include "Scramble.h"
 #include "PathResolver.h"
 #include "TableCreator.h"
@@ -58,6 +59,53 @@ ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, 
     });
 }
 
+ke_result ke_get_key_info(ke_cursor* cursor, ke_key_info* info)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!info)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the key's facts");
+        const ke::TableHeader& h = c.header();
+        const ke::KeyOrder key = ke::KeyOrder::of(h);
+        std::memset(info, 0, sizeof *info);
+        info->key_fields = uint16_t(key.fields.size());
+        info->key_size = key.length;
+        info->order_known = key.ordered() ? 1 : 0;
+        info->index_levels = c.indexLevels();
+        copyText(h.sortOrderName, info->sort_order, sizeof info->sort_order);
+        copyText(key.unknownOrder, info->unknown_order, sizeof info->unknown_order);
+    });
+}
+
+ke_result ke_get_read_only_reason(ke_cursor* cursor, char* text, size_t capacity)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke::Cursor& c = cursorOf(s, cursor);
+        if (!text || capacity == 0)
+            fail(KE_ERR_INVALID_PARAMETER, "no place for the reason");
+        const std::string reason = c.readOnlyReason();
+        if (reason.size() >= capacity)
+            fail(KE_ERR_BUFFER_TOO_SMALL, "the reason needs " + std::to_string(reason.size() + 1) + " bytes");
+        copyText(reason, text, capacity);
+    });
+}
+
+ke_result ke_rebuild_index(ke_database* db, const char* table_name)
+{
+    return guardedCall(true, [&](Session& s) {
+        ke_database& d = databaseOf(s, db);
+        if (!table_name || !*table_name)
+            fail(KE_ERR_INVALID_PARAMETER, "no table name");
+        if (d.readOnly)
+            fail(KE_ERR_TABLE_READ_ONLY, "the database is open read-only");
+        ke::OpenOptions options;
+        options.exclusive = true;
+        options.indexRebuild = true;
+        options.passwords.assign(s.passwords.begin(), s.passwords.end());
+        ke::Cursor(ke::PathResolver(s.config).tableFile(d.directory, table_name), options).rebuildIndex();
+    });
+}
+
 ke_result ke_create_directory(ke_database* db, const char* path)
 {
     return guardedCall(true, [&](Session& s) {
@@ -69,6 +117,12 @@ ke_result ke_create_directory(ke_database* db, const char* path)
 ke_result ke_create_table(ke_database* db, const char* table_name, const ke_field_desc* fields, uint16_t field_count,
                           uint16_t code_page)
 {
+    return ke_create_keyed_table(db, table_name, fields, field_count, code_page, 0);
+}
+
+ke_result ke_create_keyed_table(ke_database* db, const char* table_name, const ke_field_desc* fields,
+                                uint16_t field_count, uint16_t code_page, uint16_t key_fields)
+{
     return guardedCall(true, [&](Session& s) {
         ke_database& d = databaseOf(s, db);
         const std::string name = table_name ? table_name : "";
@@ -78,8 +132,11 @@ ke_result ke_create_table(ke_database* db, const char* table_name, const ke_fiel
             fail(KE_ERR_INVALID_PARAMETER, "no field descriptions");
         if (!ke::findEntryIgnoringCase(d.directory, name).empty())
             fail(KE_ERR_INVALID_PARAMETER, d.directory + "/" + name + ": the file exists already");
+        if (key_fields > field_count)
+            fail(KE_ERR_INVALID_PARAMETER, "more key fields than fields");
         ke::NewTable table;
         table.codePage = code_page;
+        table.keyFields = key_fields;
         for (uint16_t i = 0; i < field_count; ++i) {
             const ke_field_desc& f = fields[i];
             if (f.size > 255)

@@ -4,68 +4,14 @@
 #include "CursorSteps.h"
 #include "EngineError.h"
 #include "Scramble.h"
+#include "TableAccess.h"
 #include "Utf8.h"
 #include "kartoteka_engine.h"
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <cstring>
 
 namespace ke {
-
-namespace {
-
-std::string upperAscii(std::string s)
-{
-    for (char& ch : s)
-        if (ch >= 'a' && ch <= 'z')
-            ch = char(ch - 32);
-    return s;
-}
-
-bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
-
-// True when a file of the table's base name with a companion extension lies beside it.
-bool hasCompanionFile(const std::string& path)
-{
-    auto slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    auto dot = file.rfind('.');
-    std::string base = dot == std::string::npos ? file : file.substr(0, dot);
-    DIR* d = ::opendir(dir.c_str());
-    if (!d)
-        return false;
-    bool found = false;
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        auto edot = name.rfind('.');
-        if (edot == std::string::npos)
-            continue;
-        if (isCompanionExtension(name.substr(edot + 1)) && equalsIgnoringCase(name.substr(0, edot), base)) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
-}
-
-} // namespace
-
-bool isCompanionExtension(const std::string& extension)
-{
-    const std::string e = upperAscii(extension);
-    if (e == "PX" || e == "VAL")
-        return true;
-    if (e.size() == 3 && (e[0] == 'X' || e[0] == 'Y')) {
-        if (e[1] == 'G')
-            return isHex(e[2]);
-        return isHex(e[1]) && isHex(e[2]);
-    }
-    return false;
-}
 
 bool unlockProtected(TableFile& file, const std::vector<std::string>& passwords)
 {
@@ -90,16 +36,18 @@ Cursor::Cursor(const std::string& path, const OpenOptions& options)
     const TableHeader& h = m_file.header();
     if (h.encrypted && !unlockProtected(m_file, options.passwords))
         fail(KE_ERR_INSUFFICIENT_RIGHTS, path + ": the table is password-protected");
-    if (!options.readOnly) {
-        if (h.fileType == KeyedTable || h.keyFields > 0)
-            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has a primary key");
-        if (h.writeProtected)
-            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table is write-protected");
+    if (options.indexRebuild) {
+        if (h.fileType != KeyedTable || h.keyFields == 0)
+            fail(KE_ERR_INVALID_PARAMETER, path + ": the table has no key, so it has no primary index");
+    } else if (!options.readOnly) {
         // The byte said to flag referential integrity is not trusted: other
         // writers leave arbitrary values in it. Integrity rules live in the
-        // validity file, whose presence makes the table read-only below.
-        if (hasCompanionFile(path))
-            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has index or validity files");
+        // validity file, whose presence makes the table read-only.
+        const std::string reason = ke::readOnlyReason(path, h, m_file.counters().numRecords);
+        if (!reason.empty())
+            fail(KE_ERR_TABLE_READ_ONLY, path + ": " + reason);
+        if (h.fileType == KeyedTable)
+            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has a primary key");
     }
     m_file.lockShare(options.exclusive);
     m_exclusive = options.exclusive;

@@ -42,6 +42,9 @@ struct OpenOptions {
     bool exclusive = false;
     std::vector<std::string> passwords; // the session's, as typed (UTF-8)
     bool asStored = false; // read the file as it stands, never rolling a journal back
+    // Opened to rebuild the primary index of a keyed table: exclusive and
+    // writable whatever the state of the index (CursorIndex.cpp).
+    bool indexRebuild = false;
 };
 
 class Cursor {
@@ -83,7 +86,14 @@ public:
     void storeUnderKey(uint32_t key);
     uint64_t copyTo(const std::string& destination) { return m_file.copyTo(destination); }
     uint64_t restoreFrom(const std::string& backup) { return m_file.restoreFrom(backup); }
-    uint32_t check(const std::function<void(const std::string&)>& report) { return m_file.check(report); }
+    // The table's structure and, for a keyed table, its keys and primary index (CursorIndex.cpp).
+    uint32_t check(const std::function<void(const std::string&)>& report);
+    // Why the table can only be read, as it stands now; empty when it can be written.
+    std::string readOnlyReason();
+    // Levels of the primary index as it stands now (0: none, empty or unreadable).
+    uint8_t indexLevels();
+    // Builds the primary index again from the records; needs an open for it.
+    void rebuildIndex();
 
 private:
     enum class Kind { BeforeFirst, AfterLast, OnRecord, Crack };
@@ -138,8 +148,5 @@ private:
     uint64_t m_insertionGeneration = 0;
     std::optional<uint64_t> m_lockHash;
 };
-
-// Names of the companion files that make a table read-only (.PX, .Xnn, .Ynn, .XGn, .YGn, .VAL).
-bool isCompanionExtension(const std::string& extension);
 
 } // namespace ke

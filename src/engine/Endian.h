@@ -30,4 +30,14 @@ inline void putLe64(uint8_t* p, uint64_t v)
     putLe32(p + 4, uint32_t(v >> 32));
 }
 
+// The words of a primary-index entry: big-endian with the top bit flipped,
+// as a Short field value is stored (1 is 80 01).
+inline uint16_t indexWord(const uint8_t* p) { return uint16_t(((p[0] << 8) | p[1]) ^ 0x8000); }
+inline void putIndexWord(uint8_t* p, uint16_t v)
+{
+    v ^= 0x8000;
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+
 } // namespace ke

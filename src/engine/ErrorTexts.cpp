@@ -43,6 +43,8 @@ const char* errorText(uint16_t code)
     case KE_ERR_RECORD_CHANGED: return "Record was changed by another user.";
     case KE_ERR_TABLE_REPLACED: return "The table file was replaced while it was open; nothing was stored.";
     case KE_ERR_JOURNAL_NOT_APPLIED: return "A journal that does not belong to the table was set aside, not applied.";
+    case KE_ERR_KEY_VIOLATION: return "Key violation.";
+    case KE_ERR_KEY_ORDER_UNKNOWN: return "The table's key order is unknown: records cannot be added, nor keys changed.";
     default: return nullptr;
     }
 }

@@ -34,6 +34,27 @@ constexpr size_t HeaderUnit = 0x800, MaxHeaderSize = 0xF800;
 constexpr uint8_t Unknown3EValue = 0x1F, Unknown3FValue = 0x0F, Unknown56Value = 0x20;
 } // namespace hdr
 
+// The primary index beside a keyed table ("<table>.PX"). Its header keeps the
+// fixed part of a table header (the block counters at the same offsets) and
+// the key fields' descriptors at 0x58; its blocks hold entries of the key's
+// bytes followed by three words coded like Short values: the block pointed
+// to, the records beneath the entry, and a word that is 0.
+namespace idx {
+constexpr size_t EntrySize = 0x00, HeaderSize = 0x02, FileType = 0x04, BlockSizeCode = 0x05, NumEntries = 0x06,
+                 UsedBlocks = 0x0A, FileBlocks = 0x0C, FirstBlock = 0x0E, LastBlock = 0x10, Unknown12 = 0x12,
+                 Root = 0x1E, Levels = 0x20, NumKeyFields = 0x21, Encryption = 0x25, SortOrder = 0x29,
+                 ChangeCount = 0x2C, FileVersion = 0x39, MaxBlocks = 0x3A, Unknown49 = 0x49, FirstFreeBlock = 0x4D,
+                 EndOfHeader = 0x51, Descriptors = 0x58;
+// The words behind an entry's key, and the bytes they take.
+constexpr size_t WordBytes = 2, EntryTail = 6;
+// Values a new index gets where other writers put them.
+constexpr uint8_t NewChangeCount = 102;
+constexpr uint16_t NewUnknown12 = 17;
+constexpr uint32_t NewUnknown49 = 1;
+// An entry's count is a Short value: never more than this.
+constexpr uint32_t MaxCount = 32767;
+} // namespace idx
+
 // A data block: a 6-byte header, then the records packed from the start.
 namespace blk {
 constexpr size_t Next = 0, Prev = 2, LastOffset = 4, Records = 6;

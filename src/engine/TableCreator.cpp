@@ -4,6 +4,8 @@
 #include "Endian.h"
 #include "Disk.h"
 #include "EngineError.h"
+#include "IndexBuilder.h"
+#include "IndexFile.h"
 #include "TableHeader.h"
 #include "Utf8.h"
 #include "kartoteka_engine.h"
@@ -31,6 +33,10 @@ uint8_t fixedSize(uint8_t type, uint8_t sizeByte)
 }
 
 } // namespace
+
+// Writes a whole new file: under a name of its own, synced, renamed into place
+// (never over another file) and its folder synced.
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 NewTable clientTableLayout()
 {
@@ -91,7 +97,8 @@ void createTable(const std::string& path, const NewTable& t)
     std::vector<uint8_t> h(headerSize, 0);
     putLe16(&h[hdr::RecordSize], uint16_t(recordSize));
     putLe16(&h[hdr::HeaderSize], uint16_t(headerSize));
-    h[hdr::FileType] = UnkeyedTable;
+    h[hdr::FileType] = t.keyFields ? KeyedTable : UnkeyedTable;
+    putLe16(&h[hdr::KeyFields], t.keyFields);
     h[hdr::MaxTableSize] = t.blockSizeKiB;
     putLe16(&h[hdr::NumFields], uint16_t(n));
     if (!level3)
@@ -135,6 +142,28 @@ void createTable(const std::string& path, const NewTable& t)
     pos += t.sortOrderName.size() + 1;
     putLe16(&h[hdr::TableNamePointer], uint16_t(pos));
 
+    // A keyed table's empty primary index goes first, never over another: a
+    // table whose index is missing is only read, an index without its table is harmless.
+    std::string indexPath;
+    if (t.keyFields) {
+        if (t.keyFields > n)
+            fail(KE_ERR_INVALID_PARAMETER, "more key fields than fields");
+        const TableHeader parsed = TableHeader::parse(h.data(), h.size(), h.size(), path);
+        indexPath = indexPathFor(path);
+        const std::string indexName = indexPath.substr(indexPath.rfind('/') + 1);
+        writeNewFile(indexPath, buildIndex(parsed, {}, indexName, idx::NewChangeCount));
+    }
+    try {
+        writeNewFile(path, h);
+    } catch (...) {
+        if (!indexPath.empty())
+            disk::current().unlink(indexPath);
+        throw;
+    }
+}
+
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& h)
+{
     // A new table is readable by its owner only; sharing it is the owner's
     // choice. It is written and synced under a name of its own, then renamed
     // into place and its folder synced, so that after a power cut the table

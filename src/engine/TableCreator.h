@@ -20,12 +20,14 @@ struct NewTable {
     uint8_t blockSizeKiB = 2;
     uint8_t sortOrder = 0x00;
     std::string sortOrderName = "ascii";
+    uint16_t keyFields = 0; // the first fields form the primary key; 0: unkeyed
 };
 
 // The seven text columns of the client card index, code page 1251.
 NewTable clientTableLayout();
 
-// Writes the table; refuses to overwrite an existing file. Throws EngineError.
+// Writes the table (and, for a keyed one, its empty primary index first);
+// refuses to overwrite an existing file. Throws EngineError.
 void createTable(const std::string& path, const NewTable& table);
 
 } // namespace ke

@@ -116,7 +116,8 @@ TableHeader TableHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
     for (uint16_t i = 0; i < numFields; ++i) {
         FieldInfo f;
         f.type = d[pos + 2 * i];
-        f.size = fieldBytes(f.type, d[pos + 2 * i + 1]);
+        f.sizeByte = d[pos + 2 * i + 1];
+        f.size = fieldBytes(f.type, f.sizeByte);
         if (f.size == 0)
             corrupt(path, "a field has size 0");
         f.offset = uint16_t(sum);

@@ -13,6 +13,7 @@ namespace ke {
 struct FieldInfo {
     uint8_t type = 0;
     uint16_t size = 0;   // bytes in the record
+    uint8_t sizeByte = 0; // as stored in the descriptor (the decimals of a BCD field)
     uint16_t offset = 0; // offset in the record
     std::string rawName; // in the table's code page
 };

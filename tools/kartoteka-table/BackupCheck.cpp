@@ -177,6 +177,7 @@ int checkCommand(const std::string& tableFile)
         table.info(&path);
         found = examine(table, stdout);
         reportReadableByOthers(path, stdout);
+        printReadOnlyReason(table, stdout);
     } catch (const ToolError& e) {
         // A file that is not there or may not be read is no finding about the table.
         if (e.code != KE_ERR_CORRUPT_TABLE && e.code != KE_ERR_UNSUPPORTED_TABLE)

@@ -13,7 +13,8 @@ namespace kt {
 std::vector<Field> clientTableFields();
 inline constexpr uint16_t kClientTableCodePage = 1251;
 
-int createCommand(const std::string& file);
+// keyFields: the first fields form the primary key (0: unkeyed).
+int createCommand(const std::string& file, uint16_t keyFields);
 int dumpCommand(const std::string& file);
 int infoCommand(const std::string& file);
 int prepareCommand(const std::string& folder, const std::string& table);
@@ -28,7 +29,14 @@ int checkCommand(const std::string& table);
 int protectCommand(const std::string& table);
 int unprotectCommand(const std::string& table);
 // create with the password given (or asked): the new card index is protected from the start.
-int createProtectedCommand(const std::string& table);
+int createProtectedCommand(const std::string& table, uint16_t keyFields);
+// Builds the primary index of a keyed table again from its records.
+int reindexCommand(const std::string& table);
+
+// "keyed: ...", the key order, the index's levels and the access the program gets.
+void printKeyFacts(Table& table, FILE* out);
+// Why the program opens the table read-only, when it does.
+void printReadOnlyReason(Table& table, FILE* out);
 
 // The records of an open table as CSV, written to the descriptor; the number
 // of records. Text that a spreadsheet would run as a formula is guarded unless verbatim.

@@ -134,7 +134,7 @@ std::vector<ke_field_desc> fieldDescriptions(const std::vector<Field>& fields)
     return descs;
 }
 
-void createTable(const std::string& file, const std::vector<Field>& fields, uint16_t codePage)
+void createTable(const std::string& file, const std::vector<Field>& fields, uint16_t codePage, uint16_t keyFields)
 {
     std::string folder, name;
     splitPath(file, folder, name);
@@ -143,7 +143,7 @@ void createTable(const std::string& file, const std::vector<Field>& fields, uint
     const std::vector<ke_field_desc> descs = fieldDescriptions(fields);
     ke_result r = folder.empty() ? KE_OK : ke_set_directory(db, folder.c_str());
     if (r == KE_OK)
-        r = ke_create_table(db, name.c_str(), descs.data(), uint16_t(descs.size()), codePage);
+        r = ke_create_keyed_table(db, name.c_str(), descs.data(), uint16_t(descs.size()), codePage, keyFields);
     const std::string message = r == KE_OK ? std::string() : engineError(r);
     ke_close_database(db);
     if (r != KE_OK)

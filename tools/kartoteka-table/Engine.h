@@ -75,8 +75,9 @@ private:
 
 // The fields as the engine's descriptions for a new table.
 std::vector<ke_field_desc> fieldDescriptions(const std::vector<Field>& fields);
-// Creates an empty table; `file` as for Table. The folder must exist.
-void createTable(const std::string& file, const std::vector<Field>& fields, uint16_t codePage);
+// Creates an empty table, keyed on its first keyFields fields when that is not
+// 0; `file` as for Table. The folder must exist.
+void createTable(const std::string& file, const std::vector<Field>& fields, uint16_t codePage, uint16_t keyFields = 0);
 
 // The folder of a path and the name in it ("E:\\a\\b.DB" gives "E:\\a" and "b.DB").
 void splitPath(const std::string& file, std::string& folder, std::string& name);

@@ -59,10 +59,10 @@ int unprotectCommand(const std::string& file)
     return 0;
 }
 
-int createProtectedCommand(const std::string& file)
+int createProtectedCommand(const std::string& file, uint16_t keyFields)
 {
     const std::string password = newPasswordFor(file);
-    createTable(file, clientTableFields(), kClientTableCodePage);
+    createTable(file, clientTableFields(), kClientTableCodePage, keyFields);
     std::string path;
     try {
         const auto table = openAlone(file);

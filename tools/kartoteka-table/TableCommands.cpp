@@ -15,9 +15,9 @@ std::vector<Field> clientTableFields()
             {7, "Количество детей", KE_FIELD_ALPHA, 25, 0}};
 }
 
-int createCommand(const std::string& file)
+int createCommand(const std::string& file, uint16_t keyFields)
 {
-    createTable(file, clientTableFields(), kClientTableCodePage);
+    createTable(file, clientTableFields(), kClientTableCodePage, keyFields);
     return 0;
 }
 
@@ -76,12 +76,12 @@ int infoCommand(const std::string& file)
     std::printf("record size: %zu\n", table.recordSize());
     std::printf("records: %u\n", unsigned(facts.record_count));
     std::printf("blocks: %u in use, %u in the file\n", unsigned(facts.used_blocks), unsigned(facts.file_blocks));
-    std::printf("keyed: %s\n", facts.keyed ? "yes" : "no");
     std::printf("write-protected: %s\n", facts.write_protected ? "yes" : "no");
     std::printf("password-protected: %s\n", facts.password_protected ? "yes" : "no");
     std::printf("columns: %zu\n", table.fields().size());
     for (const Field& f : table.fields())
         std::printf("  %u\t%s\t%s\t%u\n", unsigned(f.number), f.name.c_str(), typeName(f.type), unsigned(f.size));
+    printKeyFacts(table, stdout);
     reportReadableByOthers(path, stdout);
     return 0;
 }

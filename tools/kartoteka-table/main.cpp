@@ -4,12 +4,15 @@
 #include "Password.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace {
+
+uint16_t g_keyFields = 0; // create --key N
 
 struct Command {
     const char* name;
@@ -85,8 +88,18 @@ const std::vector<Command>& commands()
         {"create", "TABLE", 1, 1,
          "Creates a new, empty client card index (seven text columns, code page 1251).\n"
          "An existing file is never overwritten. Given a password (see below) it is\n"
-         "protected from the start.\n",
-         [](const auto& a) { return kt::givenPassword() ? kt::createProtectedCommand(a[0]) : kt::createCommand(a[0]); }},
+         "protected from the start. With --key N its first N columns form a primary key,\n"
+         "and an empty primary index (TABLE with the extension .PX) is made beside it;\n"
+         "the key's columns are text, so cards can then be changed and deleted, not added.\n",
+         [](const auto& a) {
+             return kt::givenPassword() ? kt::createProtectedCommand(a[0], g_keyFields)
+                                        : kt::createCommand(a[0], g_keyFields);
+         }},
+        {"reindex", "TABLE", 1, 1,
+         "Builds the primary index of a keyed table (TABLE with the extension .PX) again\n"
+         "from the table's records, replacing a missing or damaged one. No one else may\n"
+         "have the table open meanwhile; the records must be in key order.\n",
+         [](const auto& a) { return kt::reindexCommand(a[0]); }},
         {"protect", "TABLE", 1, 1,
          "Stores the table again under a password (asked twice on the terminal, or given\n"
          "as below), all or nothing, while no one else has it open. The key is kept in\n"
@@ -151,6 +164,17 @@ int main(int argc, char** argv)
                 return 2;
             }
             verbatim() = true;
+            continue;
+        }
+        if (name == "--key" && equals == std::string::npos && std::strcmp(command->name, "create") == 0) {
+            char* end = nullptr;
+            const long n = i + 1 < args.size() ? std::strtol(args[i + 1].c_str(), &end, 10) : 0;
+            if (n < 1 || n > 7 || !end || *end) {
+                std::fprintf(stderr, "kartoteka-table: --key needs the number of key columns, 1 to 7\n");
+                return 2;
+            }
+            g_keyFields = uint16_t(n);
+            ++i;
             continue;
         }
         if (name != "--password" && name != "--password-file" && name != "--password-fd") {

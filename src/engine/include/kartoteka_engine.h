@@ -71,6 +71,8 @@ typedef uint16_t ke_result;
 #define KE_ERR_RECORD_CHANGED 0x2124  /* the record the cursor showed was changed by another user since */
 #define KE_ERR_TABLE_REPLACED 0x2125  /* the table file was replaced (or moved away) while open; nothing was stored */
 #define KE_ERR_JOURNAL_NOT_APPLIED 0x2126 /* a journal that does not belong to the table was set aside; the context names it */
+#define KE_ERR_KEY_VIOLATION 0x2130   /* a record with the same key is stored already */
+#define KE_ERR_KEY_ORDER_UNKNOWN 0x2131 /* the key's order cannot be reproduced: no new records, no key changes */
 
 typedef struct ke_database ke_database;
 typedef struct ke_cursor ke_cursor;
@@ -205,6 +207,27 @@ typedef struct {
     uint8_t password_protected; /* the blocks are scrambled with a password's key */
 } ke_table_info;
 
+/* The primary key of the cursor's table. */
+typedef struct {
+    uint16_t key_fields;      /* the record's first key_fields fields form the key; 0: no key */
+    uint16_t key_size;        /* bytes of a key */
+    uint8_t order_known;      /* new records and changed keys can be put in key order */
+    uint8_t index_levels;     /* levels of the primary index; 0 when it is empty or cannot be read */
+    char sort_order[32];      /* the table's sort order (language driver) name */
+    char unknown_order[256];  /* when the order is not known: why, naming the field and the sort order */
+} ke_key_info;
+KE_API ke_result ke_get_key_info(ke_cursor* cursor, ke_key_info* info);
+/* Why the cursor's table can only be read, whatever mode the cursor was opened
+ * in: the write-protection mark, a primary index that is missing or does not
+ * match, secondary indexes or validity checks this engine does not keep up to
+ * date, each named. text gets "" when the table can be written. */
+KE_API ke_result ke_get_read_only_reason(ke_cursor* cursor, char* text, size_t capacity);
+/* Rebuilds the primary index of a keyed table from its records, with the table
+ * opened exclusively (KE_ERR_TABLE_IN_USE while anyone else has it open). The
+ * records must be in key order with no key twice, as far as the order is known
+ * (KE_ERR_CORRUPT_TABLE otherwise, naming the first record out of place). */
+KE_API ke_result ke_rebuild_index(ke_database* db, const char* table_name);
+
 /* Facts of the cursor's table as it is now; path (may be NULL) gets the host
  * path of its file, NUL-terminated, in capacity bytes. */
 KE_API ke_result ke_get_table_info(ke_cursor* cursor, ke_table_info* info, char* path, size_t capacity);
@@ -216,6 +239,11 @@ KE_API ke_result ke_create_directory(ke_database* db, const char* path);
  * overwritten: KE_ERR_INVALID_PARAMETER. */
 KE_API ke_result ke_create_table(ke_database* db, const char* table_name, const ke_field_desc* fields,
                                  uint16_t field_count, uint16_t code_page);
+/* As ke_create_table, with the first key_fields fields as the primary key; an
+ * empty primary index (the table's name with the extension .PX) is made beside
+ * it, and neither file may exist yet. */
+KE_API ke_result ke_create_keyed_table(ke_database* db, const char* table_name, const ke_field_desc* fields,
+                                       uint16_t field_count, uint16_t code_page, uint16_t key_fields);
 /* Appends count records (record_size bytes each, one after another) at the end
  * of the table as one change: all of them reach the file, or none does. The
  * cursor then stands on the last one. */
@@ -239,7 +267,8 @@ KE_API ke_result ke_restore_table(ke_cursor* cursor, const char* backup, uint64_
 typedef void (*ke_problem_sink)(void* context, const char* problem);
 /* Reads every block of the table under its read lock and checks the header's
  * counters, the chain of record blocks in both directions and the list of free
- * blocks. Each problem goes to sink; *problems gets their number (0: sound). */
+ * blocks; for a keyed table also the keys' order (where it is known) and
+ * uniqueness, and every entry of the primary index. Each problem goes to sink; *problems gets their number (0: sound). */
 KE_API ke_result ke_check_table(ke_cursor* cursor, ke_problem_sink sink, void* context, uint32_t* problems);
 /* Stores the whole table again under a new password (UTF-8, turned into the
  * table's code page; NULL or "" removes the protection), as one change: every

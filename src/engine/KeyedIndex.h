@@ -1,0 +1,60 @@
+// A keyed table's primary index kept in step with the table's changes. The
+// table reports each block it is about to change for the first time in a
+// change; sync() then compares every such block with what the index holds for
+// it and turns the differences into the index tree's block events: a block
+// that left the record chain, one whose count or first key changed, one that
+// joined the chain. So any change of the records (a delete, a split, the first
+// block taking over the next) keeps the index right without knowing how the
+// records moved. The index file's writes go out with the table's commit.
+#pragma once
+
+#include "IndexFile.h"
+#include "IndexTree.h"
+#include "KeyOrder.h"
+#include "TableFile.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace ke {
+
+class KeyedIndex {
+public:
+    // Opens the table's index for writing; throws KE_ERR_TABLE_READ_ONLY with
+    // the reason when it is missing or does not belong to the table.
+    explicit KeyedIndex(TableFile& table);
+
+    const KeyOrder& key() const { return m_key; }
+    IndexFile& file() { return m_file; }
+
+    // A change of the table begins: the index is read again if it changed.
+    void begin();
+    // The table is about to change block n for the first time in this change;
+    // `before`: its plain bytes, nullptr for a block new to the file.
+    void blockTouched(uint16_t n, const uint8_t* before);
+    // The index brought in step with the table's change so far.
+    void sync();
+    // The data block a key belongs in (0: the table is empty); ordered keys only.
+    uint16_t blockFor(const uint8_t* key);
+    // Records added or deleted and key fields changed: another program's
+    // change counter in the index header, which is never 0.
+    void countChanges(int n);
+    // The change ended (committed or dropped).
+    void end();
+
+private:
+    struct Known {
+        int count = 0;
+        std::vector<uint8_t> firstKey;
+    };
+    Known stateOf(const uint8_t* block) const;
+
+    TableFile& m_table;
+    KeyOrder m_key;
+    IndexFile m_file;
+    IndexTree m_tree;
+    std::map<uint16_t, Known> m_known; // touched blocks as the index has them
+};
+
+} // namespace ke
