@@ -46,8 +46,10 @@ Cursor::Cursor(const std::string& path, const OpenOptions& options)
         const std::string reason = ke::readOnlyReason(path, h, m_file.counters().numRecords);
         if (!reason.empty())
             fail(KE_ERR_TABLE_READ_ONLY, path + ": " + reason);
-        if (h.fileType == KeyedTable)
-            fail(KE_ERR_TABLE_READ_ONLY, path + ": the table has a primary key");
+    }
+    if (!options.readOnly && !options.indexRebuild && h.fileType == KeyedTable) {
+        m_keyed = std::make_unique<KeyedIndex>(m_file);
+        m_file.setCompanion(m_keyed.get());
     }
     m_file.lockShare(options.exclusive);
     m_exclusive = options.exclusive;

@@ -26,6 +26,7 @@
 // table layer answers by reading again) and Modify fails (KE_ERR_RECORD_CHANGED).
 #pragma once
 
+#include "KeyedIndex.h"
 #include "TableFile.h"
 
 #include <cstdint>
@@ -129,6 +130,13 @@ private:
     std::vector<uint8_t> normalized(const uint8_t* record) const;
     uint64_t hashOf(const uint8_t* record) const;
     Pos insertAt(uint16_t block, int index, const uint8_t* record);
+    // Takes the record at (block, index) out of the chain; where a cursor then stands.
+    Pos removeAt(uint16_t block, int index);
+    // A keyed table (CursorKeyed.cpp): the record put at its key's place, the
+    // index kept in step; a record moved there when its key changed.
+    Pos placeByKey(const uint8_t* record);
+    Pos moveToKey(const uint8_t* old, const uint8_t* record);
+    [[noreturn]] void refuseUnknownOrder(const char* what) const;
     void checkRecordFree(const uint8_t* stored);
 
     TableFile m_file;
@@ -147,6 +155,8 @@ private:
     std::optional<Pos> m_insertionPoint;
     uint64_t m_insertionGeneration = 0;
     std::optional<uint64_t> m_lockHash;
+    // The primary index of a keyed table opened for writing.
+    std::unique_ptr<KeyedIndex> m_keyed;
 };
 
 } // namespace ke

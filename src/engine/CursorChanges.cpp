@@ -12,6 +12,8 @@ namespace ke {
 
 void Cursor::makeInsertionPoint()
 {
+    if (m_keyed && !m_keyed->key().ordered())
+        refuseUnknownOrder("added");
     TableFile::ReadScope scope(m_file);
     sync();
     m_insertionPoint = m_pos;
@@ -120,7 +122,10 @@ void Cursor::insert(const uint8_t* record, bool lock)
             i = target.index;
             break;
         }
-        Pos p = insertAt(b, i, rec.data());
+        // A keyed table puts the record where its key belongs, whatever the insertion point.
+        Pos p = m_keyed ? placeByKey(rec.data()) : insertAt(b, i, rec.data());
+        if (m_keyed)
+            m_keyed->countChanges(1);
         land(p.block, p.index, m_file.block(p.block), nullptr);
         scope.commit();
         m_seenGeneration = m_file.generation();
@@ -142,9 +147,17 @@ void Cursor::modify(const uint8_t* record, bool releaseLock)
         }
         failIfUnseen(KE_ERR_RECORD_CHANGED, "read it again before changing it");
         BlockView v = m_file.block(m_pos.block);
-        checkRecordFree(v.records + size_t(m_pos.index) * rs);
-        uint8_t* blk = m_file.writableBlock(m_pos.block);
-        std::memcpy(blk + blk::Records + size_t(m_pos.index) * rs, rec.data(), rs);
+        const uint8_t* stored = v.records + size_t(m_pos.index) * rs;
+        checkRecordFree(stored);
+        if (m_keyed && !m_keyed->key().sameKey(stored, rec.data())) {
+            // A new key moves the record to its place, as a delete and an insert in one change.
+            const std::vector<uint8_t> old(stored, stored + rs);
+            const Pos p = moveToKey(old.data(), rec.data());
+            land(p.block, p.index, m_file.block(p.block), nullptr);
+        } else {
+            uint8_t* blk = m_file.writableBlock(m_pos.block);
+            std::memcpy(blk + blk::Records + size_t(m_pos.index) * rs, rec.data(), rs);
+        }
         scope.commit();
         m_current = rec;
         m_seenGeneration = m_file.generation();
@@ -157,20 +170,10 @@ void Cursor::modify(const uint8_t* record, bool releaseLock)
     }
 }
 
-void Cursor::remove()
+Cursor::Pos Cursor::removeAt(uint16_t b, int i)
 {
     const size_t rs = header().recordSize;
-    TableFile::WriteScope scope(m_file);
-    sync();
-    if (m_pos.kind != Kind::OnRecord)
-        fail(m_lost || m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
-    failIfUnseen(KE_ERR_RECORD_NOT_FOUND, "nothing was deleted");
-    const uint16_t b = m_pos.block;
-    const int i = m_pos.index;
     BlockView v = m_file.block(b);
-    checkRecordFree(v.records + size_t(i) * rs);
-    const uint64_t deletedHash = hashOf(v.records + size_t(i) * rs);
-
     TableCounters& c = m_file.txnCounters();
     uint8_t* blk = m_file.writableBlock(b);
     uint8_t* recs = blk + blk::Records;
@@ -228,6 +231,23 @@ void Cursor::remove()
         after.prevBlock = av.prev;
         after.nextBlock = av.next;
     }
+    return after;
+}
+
+void Cursor::remove()
+{
+    const size_t rs = header().recordSize;
+    TableFile::WriteScope scope(m_file);
+    sync();
+    if (m_pos.kind != Kind::OnRecord)
+        fail(m_lost || m_pos.kind == Kind::Crack ? KE_ERR_RECORD_NOT_FOUND : KE_ERR_NO_CURRENT_RECORD, path());
+    failIfUnseen(KE_ERR_RECORD_NOT_FOUND, "nothing was deleted");
+    const BlockView v = m_file.block(m_pos.block);
+    checkRecordFree(v.records + size_t(m_pos.index) * rs);
+    const uint64_t deletedHash = hashOf(v.records + size_t(m_pos.index) * rs);
+    const Pos after = removeAt(m_pos.block, m_pos.index);
+    if (m_keyed)
+        m_keyed->countChanges(1);
     scope.commit();
     m_pos = after;
     m_current.clear();

@@ -28,9 +28,11 @@ void Cursor::append(const uint8_t* records, size_t count)
         last = normalized(records + n * rs);
         if (m_file.counters().numRecords == UINT32_MAX)
             fail(KE_ERR_TABLE_FULL, path());
-        // INT_MAX: after the last record of the last block.
-        p = insertAt(m_file.counters().lastBlock, INT_MAX, last.data());
+        // INT_MAX: after the last record of the last block; a keyed table's record goes to its key.
+        p = m_keyed ? placeByKey(last.data()) : insertAt(m_file.counters().lastBlock, INT_MAX, last.data());
     }
+    if (m_keyed)
+        m_keyed->countChanges(count);
     land(p.block, p.index, m_file.block(p.block), nullptr);
     scope.commit();
     m_seenGeneration = m_file.generation();

@@ -72,10 +72,15 @@ constexpr size_t HeaderBytes = 6;
 //   hash of the bytes the change writes there (0 for a chunk the change cuts off);
 // - last, an FNV-1a hash of everything before it.
 // Version 1 ("KTJOUR1\n") has only the original length and the entries'
-// offsets, lengths and bytes. A later version keeps the prefix "KTJOUR".
+// offsets, lengths and bytes. Version 3 ("KTJOUR3\n"), the change of a keyed
+// table and its primary index, has after the entries the index's part: the
+// length of its file name, the name's bytes (the file lies in the table's
+// folder), then its identity record, lengths and entries as the table's. A
+// later version keeps the prefix "KTJOUR".
 namespace journal {
 constexpr char Magic[8] = {'K', 'T', 'J', 'O', 'U', 'R', '2', '\n'};
 constexpr char MagicVersion1[8] = {'K', 'T', 'J', 'O', 'U', 'R', '1', '\n'};
+constexpr char MagicWithCompanion[8] = {'K', 'T', 'J', 'O', 'U', 'R', '3', '\n'};
 constexpr size_t MagicBytes = 8, VersionAt = 6, WordBytes = 8, ChunkBytes = 512, IdentityWords = 4;
 } // namespace journal
 

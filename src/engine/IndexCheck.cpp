@@ -37,7 +37,7 @@ struct Walk {
     int64_t visit(uint16_t b, int level, const uint8_t* expectedKey)
     {
         const IndexHeader& h = file.header();
-        if (b == 0 || b > h.fileBlocks || !seen.insert(b).second) {
+        if (b == 0 || b > h.counters.fileBlocks || !seen.insert(b).second) {
             mismatch("an entry points to index block " + num(b) + ", which is outside the file or reached twice");
             return -1;
         }
@@ -156,19 +156,19 @@ uint32_t checkIndex(TableFile& table, const std::string& indexPath, const std::f
     if (walk.mismatches > kShown)
         problem(indexPath + ": ... and " + num(walk.mismatches - kShown) + " more disagreements with the table");
     if (walk.mismatches == 0) {
-        if (h.numEntries != walk.entries)
-            problem(indexPath + ": the header counts " + num(h.numEntries) + " entries, the index blocks hold " + num(walk.entries));
-        if (h.usedBlocks != walk.seen.size())
-            problem(indexPath + ": the header counts " + num(h.usedBlocks) + " blocks in use, the tree has " + num(walk.seen.size()));
+        if (h.counters.numRecords != walk.entries)
+            problem(indexPath + ": the header counts " + num(h.counters.numRecords) + " entries, the index blocks hold " + num(walk.entries));
+        if (h.counters.usedBlocks != walk.seen.size())
+            problem(indexPath + ": the header counts " + num(h.counters.usedBlocks) + " blocks in use, the tree has " + num(walk.seen.size()));
         // Other readers find the entries by the chain of index blocks, root first.
         std::set<uint16_t> chained;
-        uint16_t from = 0, b = h.firstBlock;
-        for (; b != 0 && chained.size() <= h.fileBlocks && walk.seen.count(b) && chained.insert(b).second; b = file->block(b).next) {
+        uint16_t from = 0, b = h.counters.firstBlock;
+        for (; b != 0 && chained.size() <= h.counters.fileBlocks && walk.seen.count(b) && chained.insert(b).second; b = file->block(b).next) {
             if (file->block(b).prev != from)
                 break;
             from = b;
         }
-        if (h.firstBlock != h.root || b != 0 || chained != walk.seen || h.lastBlock != from)
+        if (h.counters.firstBlock != h.root || b != 0 || chained != walk.seen || h.counters.lastBlock != from)
             problem(indexPath + ": the chain of index blocks does not run from the root through every block of the tree");
     }
     return problems;

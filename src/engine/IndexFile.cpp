@@ -41,13 +41,7 @@ IndexHeader IndexHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
     }
     h.entrySize = le16(d + idx::EntrySize);
     h.headerSize = le16(d + idx::HeaderSize);
-    h.numEntries = le32(d + idx::NumEntries);
-    h.usedBlocks = le16(d + idx::UsedBlocks);
-    h.fileBlocks = le16(d + idx::FileBlocks);
-    h.firstBlock = le16(d + idx::FirstBlock);
-    h.lastBlock = le16(d + idx::LastBlock);
-    h.maxBlocks = le16(d + idx::MaxBlocks);
-    h.firstFreeBlock = le16(d + idx::FirstFreeBlock);
+    h.counters.read(d);
     h.root = le16(d + idx::Root);
     h.levels = d[idx::Levels];
     h.numKeyFields = le16(d + idx::NumKeyFields);
@@ -72,9 +66,9 @@ IndexHeader IndexHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
         problem = "its header size is invalid";
     else if (h.encryption != 0)
         problem = "it is password-protected";
-    else if (fileSize < h.headerSize + uint64_t(h.fileBlocks) * h.blockSize)
+    else if (fileSize < h.headerSize + uint64_t(h.counters.fileBlocks) * h.blockSize)
         problem = "the file ends before its last block";
-    else if (h.root > h.fileBlocks || (h.root == 0) != (h.levels == 0))
+    else if (h.root > h.counters.fileBlocks || (h.root == 0) != (h.levels == 0))
         problem = "its root block is invalid";
     if (!problem.empty())
         return h;
@@ -91,13 +85,7 @@ IndexHeader IndexHeader::parse(const uint8_t* d, size_t length, uint64_t fileSiz
 
 void IndexHeader::writeCounters(uint8_t* d) const
 {
-    putLe32(d + idx::NumEntries, numEntries);
-    putLe16(d + idx::UsedBlocks, usedBlocks);
-    putLe16(d + idx::FileBlocks, fileBlocks);
-    putLe16(d + idx::FirstBlock, firstBlock);
-    putLe16(d + idx::LastBlock, lastBlock);
-    putLe16(d + idx::MaxBlocks, maxBlocks);
-    putLe16(d + idx::FirstFreeBlock, firstFreeBlock);
+    counters.write(d);
     putLe16(d + idx::Root, root);
     d[idx::Levels] = levels;
     d[idx::ChangeCount] = changeCount;
@@ -148,7 +136,7 @@ const uint8_t* IndexFile::rawBlock(uint16_t n)
     }
     if (!m_mismatch.empty())
         fail(KE_ERR_CORRUPT_TABLE, m_path + ": the primary index does not belong to the table: " + m_mismatch);
-    if (n == 0 || n > m_header.fileBlocks)
+    if (n == 0 || n > m_header.counters.fileBlocks)
         fail(KE_ERR_CORRUPT_TABLE, m_path + ": an index link points outside the file (block " + num(n) + ")");
     auto it = m_cache.find(n);
     if (it != m_cache.end())
@@ -208,19 +196,19 @@ uint8_t* IndexFile::writableBlock(uint16_t n)
 uint16_t IndexFile::allocateBlock()
 {
     IndexHeader& h = m_txnHeader;
-    if (h.firstFreeBlock != 0 && h.firstFreeBlock <= h.fileBlocks) {
-        const uint16_t n = h.firstFreeBlock;
+    if (h.counters.firstFreeBlock != 0 && h.counters.firstFreeBlock <= h.counters.fileBlocks) {
+        const uint16_t n = h.counters.firstFreeBlock;
         uint8_t* b = writableBlock(n);
         const uint16_t nextFree = le16(b + blk::Next);
-        h.firstFreeBlock = (nextFree <= h.fileBlocks && nextFree != n) ? nextFree : 0;
+        h.counters.firstFreeBlock = (nextFree <= h.counters.fileBlocks && nextFree != n) ? nextFree : 0;
         std::memset(b, 0, h.blockSize);
         return n;
     }
-    h.firstFreeBlock = 0;
-    if (h.fileBlocks == 0xFFFF)
+    h.counters.firstFreeBlock = 0;
+    if (h.counters.fileBlocks == 0xFFFF)
         fail(KE_ERR_TABLE_FULL, m_path);
-    const uint16_t n = ++h.fileBlocks;
-    h.maxBlocks = h.fileBlocks;
+    const uint16_t n = ++h.counters.fileBlocks;
+    h.counters.maxBlocks = h.counters.fileBlocks;
     Image im;
     im.bytes.assign(h.blockSize, 0);
     const uint64_t offset = h.blockOffset(n);
@@ -238,28 +226,31 @@ void IndexFile::freeBlock(uint16_t n)
 {
     uint8_t* b = writableBlock(n);
     std::memset(b, 0, m_txnHeader.blockSize);
-    putLe16(b + blk::Next, m_txnHeader.firstFreeBlock);
+    putLe16(b + blk::Next, m_txnHeader.counters.firstFreeBlock);
     setBlockCount(b, 0, m_txnHeader.entrySize);
-    m_txnHeader.firstFreeBlock = n;
+    m_txnHeader.counters.firstFreeBlock = n;
 }
 
 IndexFile::Pending IndexFile::pending()
 {
     Pending p;
     p.oldSize = uint64_t(m_stat.st_size);
-    const uint64_t blocksEnd = m_txnHeader.headerSize + uint64_t(m_txnHeader.fileBlocks) * m_txnHeader.blockSize;
-    p.newSize = m_txnHeader.fileBlocks < m_header.fileBlocks ? blocksEnd : std::max(p.oldSize, blocksEnd);
+    const uint64_t blocksEnd = m_txnHeader.headerSize + uint64_t(m_txnHeader.counters.fileBlocks) * m_txnHeader.blockSize;
+    p.newSize = m_txnHeader.counters.fileBlocks < m_header.counters.fileBlocks ? blocksEnd : std::max(p.oldSize, blocksEnd);
     std::array<uint8_t, hdr::MutablePart> fixed = m_fixed;
     m_txnHeader.writeCounters(fixed.data());
-    p.originals.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end())});
-    p.writes.push_back({0, std::vector<uint8_t>(fixed.begin(), fixed.end())});
+    p.changed = !m_images.empty() || fixed != m_fixed;
+    if (!p.changed)
+        return p;
+    p.originals.push_back({0, std::vector<uint8_t>(m_fixed.begin(), m_fixed.end()), chunkHashes(fixed.data(), fixed.size())});
+    p.writes.push_back({0, std::vector<uint8_t>(fixed.begin(), fixed.end()), {}});
     for (const auto& [n, im] : m_images) {
         const uint64_t offset = m_txnHeader.blockOffset(n);
         if (offset >= p.newSize)
             continue; // cut off with the file's end
         if (!im.original.empty())
-            p.originals.push_back({offset, im.original});
-        p.writes.push_back({offset, im.bytes});
+            p.originals.push_back({offset, im.original, chunkHashes(im.bytes.data(), im.original.size())});
+        p.writes.push_back({offset, im.bytes, {}});
     }
     if (p.newSize < p.oldSize) {
         JournalEntry tail;

@@ -22,8 +22,8 @@ namespace ke {
 struct IndexHeader {
     uint16_t entrySize = 0, headerSize = 0;
     uint32_t blockSize = 0;
-    uint32_t numEntries = 0;
-    uint16_t usedBlocks = 0, fileBlocks = 0, firstBlock = 0, lastBlock = 0, maxBlocks = 0, firstFreeBlock = 0;
+    // The block counters at the offsets a table has them; numRecords counts entries of all levels.
+    TableCounters counters;
     uint16_t root = 0;
     uint8_t levels = 0;
     uint16_t numKeyFields = 0;
@@ -82,6 +82,7 @@ public:
 
     // The change as regions of the file: what they held and what they get.
     struct Pending {
+        bool changed = false; // false: nothing to write
         uint64_t oldSize = 0, newSize = 0;
         std::vector<JournalEntry> originals, writes;
     };

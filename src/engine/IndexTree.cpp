@@ -81,7 +81,7 @@ IndexTree::Path IndexTree::find(uint16_t dataBlock, const uint8_t* key, int coun
     if (p.size() != h.levels || b != dataBlock) {
         // The keys do not lead there (their order is not byte order): look at every entry.
         p.clear();
-        uint32_t budget = uint32_t(h.fileBlocks) + 1;
+        uint32_t budget = uint32_t(h.counters.fileBlocks) + 1;
         if (!search(h.root, h.levels, dataBlock, p, budget))
             stale(dataBlock, "no index entry points to the block");
     }
@@ -175,7 +175,8 @@ void IndexTree::relieve(const Path& p)
         int keep = 0;
         while (keep < v.count - 1 && prefix + entryCount(v.entries + size_t(keep) * entrySize(), keyLength()) <= sum / 2)
             prefix += entryCount(v.entries + size_t(keep++) * entrySize(), keyLength());
-        splitAt(Path(p.begin(), p.begin() + long(k) + 1), size_t(std::max(keep, 1)));
+        const std::vector<uint8_t> all(v.entries, v.entries + size_t(v.count) * entrySize());
+        splitAt(Path(p.begin(), p.begin() + long(k) + 1), all, size_t(std::max(keep, 1)));
         return; // the split keeps the sums above it: no other block on the path grew past the limit
     }
 }
@@ -187,7 +188,7 @@ void IndexTree::insertEntry(Path p, const std::vector<uint8_t>& entry)
     const size_t es = entrySize();
     std::vector<uint8_t> all(v.entries, v.entries + size_t(v.count) * es);
     all.insert(all.begin() + long(size_t(p.back().entry) * es), entry.begin(), entry.end());
-    ++h.numEntries;
+    ++h.counters.numRecords;
     const size_t n = all.size() / es;
     if (n <= h.capacity()) {
         writeEntries(p.back().block, all);
@@ -198,20 +199,16 @@ void IndexTree::insertEntry(Path p, const std::vector<uint8_t>& entry)
         growRoot();
         p = {{h.root, 0}, {entryPointer(m_file.block(h.root).entries, keyLength()), p.back().entry}};
     }
-    writeEntries(p.back().block, all); // over-full for a moment: split at once
-    splitAt(p, n / 2);
+    splitAt(p, all, n / 2);
 }
 
-void IndexTree::splitAt(Path p, size_t keep)
+void IndexTree::splitAt(Path p, const std::vector<uint8_t>& all, size_t keep)
 {
     IndexHeader& h = m_file.txnHeader();
     const size_t es = entrySize();
     const uint16_t x = p.back().block;
-    const uint8_t* raw = m_file.writableBlock(x);
-    const int count = (les16(raw + blk::LastOffset) / int(es)) + 1;
-    std::vector<uint8_t> all(raw + blk::Records, raw + blk::Records + size_t(count) * es);
     const uint16_t y = m_file.allocateBlock();
-    ++h.usedBlocks;
+    ++h.counters.usedBlocks;
     linkAfter(x, y);
     writeEntries(x, std::vector<uint8_t>(all.begin(), all.begin() + long(keep * es)));
     writeEntries(y, std::vector<uint8_t>(all.begin() + long(keep * es), all.end()));
@@ -229,11 +226,11 @@ void IndexTree::growRoot()
     const int count = (les16(raw + blk::LastOffset) / int(entrySize())) + 1;
     const std::vector<uint8_t> entries(raw + blk::Records, raw + blk::Records + size_t(count) * entrySize());
     const uint16_t child = m_file.allocateBlock();
-    ++h.usedBlocks;
+    ++h.counters.usedBlocks;
     linkAfter(root, child);
     writeEntries(child, entries);
     writeEntries(root, entryFor(child, child));
-    ++h.numEntries;
+    ++h.counters.numRecords;
     ++h.levels;
 }
 
@@ -241,7 +238,7 @@ void IndexTree::removeEntry(Path p)
 {
     IndexHeader& h = m_file.txnHeader();
     const IndexBlockView v = m_file.block(p.back().block);
-    --h.numEntries;
+    --h.counters.numRecords;
     if (v.count > 1) {
         const size_t es = entrySize();
         std::vector<uint8_t> all(v.entries, v.entries + size_t(v.count) * es);
@@ -263,7 +260,7 @@ void IndexTree::removeEntry(Path p)
     }
     unlink(p.back().block);
     m_file.freeBlock(p.back().block);
-    --h.usedBlocks;
+    --h.counters.usedBlocks;
     removeEntry(Path(p.begin(), p.end() - 1));
 }
 
@@ -280,8 +277,8 @@ void IndexTree::collapseRoot()
         writeEntries(h.root, entries);
         unlink(child);
         m_file.freeBlock(child);
-        --h.usedBlocks;
-        --h.numEntries;
+        --h.counters.usedBlocks;
+        --h.counters.numRecords;
         --h.levels;
     }
 }
@@ -298,7 +295,7 @@ void IndexTree::linkAfter(uint16_t x, uint16_t y)
     if (next)
         putLe16(m_file.writableBlock(next) + blk::Prev, y);
     else
-        h.lastBlock = y;
+        h.counters.lastBlock = y;
 }
 
 void IndexTree::unlink(uint16_t x)
@@ -308,11 +305,11 @@ void IndexTree::unlink(uint16_t x)
     if (v.prev)
         putLe16(m_file.writableBlock(v.prev) + blk::Next, v.next);
     else
-        h.firstBlock = v.next;
+        h.counters.firstBlock = v.next;
     if (v.next)
         putLe16(m_file.writableBlock(v.next) + blk::Prev, v.prev);
     else
-        h.lastBlock = v.prev;
+        h.counters.lastBlock = v.prev;
 }
 
 void IndexTree::blockChanged(uint16_t dataBlock, const uint8_t* oldKey, int oldCount, const uint8_t* key, int count)
@@ -340,10 +337,10 @@ void IndexTree::blockAdded(uint16_t dataBlock, uint16_t after, const uint8_t* af
         uint8_t* b = m_file.writableBlock(root);
         putLe16(b + blk::Next, 0);
         putLe16(b + blk::Prev, 0);
-        h.root = h.firstBlock = h.lastBlock = root;
+        h.root = h.counters.firstBlock = h.counters.lastBlock = root;
         h.levels = 1;
-        h.usedBlocks = 1;
-        h.numEntries = 1;
+        h.counters.usedBlocks = 1;
+        h.counters.numRecords = 1;
         writeEntries(root, e);
         return;
     }

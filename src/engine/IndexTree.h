@@ -59,7 +59,8 @@ private:
     void fixUp(const Path& p);
     void relieve(const Path& p);
     void insertEntry(Path p, const std::vector<uint8_t>& entry);
-    void splitAt(Path p, size_t keep);
+    // Block p.back() gets the first `keep` of `all` (its entries), a new block after it the rest.
+    void splitAt(Path p, const std::vector<uint8_t>& all, size_t keep);
     void growRoot();
     void removeEntry(Path p);
     void collapseRoot();

@@ -86,14 +86,17 @@ std::vector<uint64_t> chunkHashes(const uint8_t* bytes, size_t n)
     return hashes;
 }
 
-std::vector<uint8_t> JournalImage::serialize() const
+namespace {
+
+// A file's part of a journal: identity record, lengths, entries.
+void putFile(std::vector<uint8_t>& out, const FileIdentity& id, uint64_t originalSize, uint64_t newSize,
+             const std::vector<JournalEntry>& entries)
 {
-    std::vector<uint8_t> out(journal::Magic, journal::Magic + journal::MagicBytes);
     put64(out, journal::IdentityWords);
-    put64(out, table.device);
-    put64(out, table.inode);
-    put64(out, uint64_t(table.birthSeconds));
-    put64(out, table.birthNanoseconds);
+    put64(out, id.device);
+    put64(out, id.inode);
+    put64(out, uint64_t(id.birthSeconds));
+    put64(out, id.birthNanoseconds);
     put64(out, originalSize);
     put64(out, newSize);
     put64(out, entries.size());
@@ -104,6 +107,47 @@ std::vector<uint8_t> JournalImage::serialize() const
         for (size_t k = 0; k < chunksOf(e.original.size()); ++k)
             put64(out, k < e.newHashes.size() ? e.newHashes[k] : 0);
     }
+}
+
+bool getFile(WordReader& r, FileIdentity& id, uint64_t& originalSize, uint64_t& newSize, std::vector<JournalEntry>& entries)
+{
+    uint64_t words = 0, seconds = 0, extra = 0, count = 0;
+    if (!r.word(words) || words < journal::IdentityWords || !r.word(id.device) || !r.word(id.inode) || !r.word(seconds)
+        || !r.word(id.birthNanoseconds))
+        return false;
+    id.birthSeconds = int64_t(seconds);
+    for (uint64_t w = journal::IdentityWords; w < words; ++w)
+        if (!r.word(extra)) // words a later revision of the record may add
+            return false;
+    if (!r.word(originalSize) || !r.word(newSize) || !r.word(count))
+        return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        JournalEntry e;
+        uint64_t length = 0;
+        if (!r.word(e.offset) || !r.word(length) || !r.bytes(length, e.original))
+            return false;
+        e.newHashes.resize(chunksOf(length));
+        for (uint64_t& h : e.newHashes)
+            if (!r.word(h))
+                return false;
+        entries.push_back(std::move(e));
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<uint8_t> JournalImage::serialize() const
+{
+    const bool companionToo = !companionName.empty();
+    const char* magic = companionToo ? journal::MagicWithCompanion : journal::Magic;
+    std::vector<uint8_t> out(magic, magic + journal::MagicBytes);
+    putFile(out, table, originalSize, newSize, entries);
+    if (companionToo) {
+        put64(out, companionName.size());
+        out.insert(out.end(), companionName.begin(), companionName.end());
+        putFile(out, companion, companionSize, companionNewSize, companionEntries);
+    }
     put64(out, fnv1a(out.data(), out.size()));
     return out;
 }
@@ -112,44 +156,51 @@ JournalImage::Parsed JournalImage::parse(const std::vector<uint8_t>& bytes, Jour
 {
     const size_t n = bytes.size();
     constexpr size_t prefix = journal::VersionAt;
-    if (n >= journal::MagicBytes && std::memcmp(bytes.data(), journal::Magic, prefix) == 0
-        && std::memcmp(bytes.data(), journal::Magic, journal::MagicBytes) != 0
-        && std::memcmp(bytes.data(), journal::MagicVersion1, journal::MagicBytes) != 0)
+    auto is = [&](const char* magic) { return std::memcmp(bytes.data(), magic, journal::MagicBytes) == 0; };
+    if (n >= journal::MagicBytes && std::memcmp(bytes.data(), journal::Magic, prefix) == 0 && !is(journal::Magic)
+        && !is(journal::MagicVersion1) && !is(journal::MagicWithCompanion))
         return Parsed::UnknownVersion;
     if (n < journal::MagicBytes + 3 * journal::WordBytes || le64(bytes.data() + n - 8) != fnv1a(bytes.data(), n - 8))
         return Parsed::Incomplete;
     out = JournalImage{};
-    out.version = std::memcmp(bytes.data(), journal::Magic, journal::MagicBytes) == 0 ? 2 : 1;
+    out.version = is(journal::MagicWithCompanion) ? 3 : is(journal::Magic) ? 2 : 1;
     WordReader r(bytes, journal::MagicBytes);
-    uint64_t count = 0;
     if (out.version >= 2) {
-        uint64_t words = 0, seconds = 0, extra = 0;
-        if (!r.word(words) || words < journal::IdentityWords || !r.word(out.table.device) || !r.word(out.table.inode)
-            || !r.word(seconds) || !r.word(out.table.birthNanoseconds))
+        if (!getFile(r, out.table, out.originalSize, out.newSize, out.entries))
             return Parsed::Incomplete;
-        out.table.birthSeconds = int64_t(seconds);
-        for (uint64_t w = journal::IdentityWords; w < words; ++w)
-            if (!r.word(extra)) // words a later revision of the record may add
-                return Parsed::Incomplete;
-    }
-    if (!r.word(out.originalSize) || (out.version >= 2 && !r.word(out.newSize)) || !r.word(count))
-        return Parsed::Incomplete;
-    if (out.version < 2)
+    } else {
+        uint64_t count = 0;
+        if (!r.word(out.originalSize) || !r.word(count))
+            return Parsed::Incomplete;
         out.newSize = out.originalSize;
-    for (uint64_t i = 0; i < count; ++i) {
-        JournalEntry e;
-        uint64_t length = 0;
-        if (!r.word(e.offset) || !r.word(length) || !r.bytes(length, e.original))
-            return Parsed::Incomplete;
-        if (out.version >= 2) {
-            e.newHashes.resize(chunksOf(length));
-            for (uint64_t& h : e.newHashes)
-                if (!r.word(h))
-                    return Parsed::Incomplete;
+        for (uint64_t i = 0; i < count; ++i) {
+            JournalEntry e;
+            uint64_t length = 0;
+            if (!r.word(e.offset) || !r.word(length) || !r.bytes(length, e.original))
+                return Parsed::Incomplete;
+            out.entries.push_back(std::move(e));
         }
-        out.entries.push_back(std::move(e));
+    }
+    if (out.version >= 3) {
+        uint64_t length = 0;
+        std::vector<uint8_t> name;
+        if (!r.word(length) || length == 0 || !r.bytes(length, name)
+            || !getFile(r, out.companion, out.companionSize, out.companionNewSize, out.companionEntries))
+            return Parsed::Incomplete;
+        out.companionName.assign(name.begin(), name.end());
+        if (out.companionName.find('/') != std::string::npos || out.companionName == "." || out.companionName == "..")
+            return Parsed::Incomplete; // never a file outside the table's folder
     }
     return r.atEnd() ? Parsed::Complete : Parsed::Incomplete;
+}
+
+bool JournalImage::companionFitsFile(int fd, uint64_t fileSize) const
+{
+    JournalImage part;
+    part.originalSize = companionSize;
+    part.newSize = companionNewSize;
+    part.entries = companionEntries;
+    return part.fitsFile(fd, fileSize);
 }
 
 bool JournalImage::fitsFile(int fd, uint64_t fileSize) const

@@ -38,6 +38,13 @@ struct JournalImage {
     uint64_t originalSize = 0;
     uint64_t newSize = 0;
     std::vector<JournalEntry> entries;
+    // A second file of the same change (a keyed table's index), in the
+    // table's folder under this name (version 3; empty: none), recorded as the
+    // table is.
+    std::string companionName;
+    FileIdentity companion;
+    uint64_t companionSize = 0, companionNewSize = 0;
+    std::vector<JournalEntry> companionEntries;
 
     std::vector<uint8_t> serialize() const; // always the current version
     enum class Parsed {
@@ -52,6 +59,8 @@ struct JournalImage {
     // wrote (or lies cut off past the new length), and the length lies between
     // the old and the new one: rolling back then only undoes this change.
     bool fitsFile(int fd, uint64_t fileSize) const;
+    // The same for the second file.
+    bool companionFitsFile(int fd, uint64_t fileSize) const;
 };
 
 // The FNV-1a hash the journal keeps of a chunk.

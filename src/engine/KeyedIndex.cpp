@@ -92,15 +92,36 @@ void KeyedIndex::sync()
     m_known = std::move(now);
 }
 
+Companion::Change KeyedIndex::prepare()
+{
+    sync();
+    Change c;
+    c.path = m_file.path();
+    c.fd = m_file.fd();
+    IndexFile::Pending p = m_file.pending();
+    if (!p.changed)
+        return c;
+    c.oldSize = p.oldSize;
+    c.newSize = p.newSize;
+    c.originals = std::move(p.originals);
+    c.writes = std::move(p.writes);
+    return c;
+}
+
+void KeyedIndex::committed()
+{
+    m_file.committed();
+}
+
 uint16_t KeyedIndex::blockFor(const uint8_t* key)
 {
     return m_tree.dataBlockFor(key);
 }
 
-void KeyedIndex::countChanges(int n)
+void KeyedIndex::countChanges(size_t n)
 {
     IndexHeader& h = m_file.txnHeader();
-    for (int i = 0; i < n; ++i)
+    for (size_t i = 0; i < n % 255; ++i) // the counter runs through 1..255
         h.changeCount = uint8_t(h.changeCount == 255 ? 1 : h.changeCount + 1);
 }
 

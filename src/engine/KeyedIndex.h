@@ -19,7 +19,7 @@
 
 namespace ke {
 
-class KeyedIndex {
+class KeyedIndex final : public Companion {
 public:
     // Opens the table's index for writing; throws KE_ERR_TABLE_READ_ONLY with
     // the reason when it is missing or does not belong to the table.
@@ -29,19 +29,18 @@ public:
     IndexFile& file() { return m_file; }
 
     // A change of the table begins: the index is read again if it changed.
-    void begin();
-    // The table is about to change block n for the first time in this change;
-    // `before`: its plain bytes, nullptr for a block new to the file.
-    void blockTouched(uint16_t n, const uint8_t* before);
+    void begin() override;
+    void blockTouched(uint16_t n, const uint8_t* before) override;
     // The index brought in step with the table's change so far.
     void sync();
+    Change prepare() override;
+    void committed() override;
     // The data block a key belongs in (0: the table is empty); ordered keys only.
     uint16_t blockFor(const uint8_t* key);
     // Records added or deleted and key fields changed: another program's
     // change counter in the index header, which is never 0.
-    void countChanges(int n);
-    // The change ended (committed or dropped).
-    void end();
+    void countChanges(size_t n);
+    void end() override;
 
 private:
     struct Known {

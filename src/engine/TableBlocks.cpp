@@ -194,6 +194,8 @@ uint8_t* TableFile::writableBlock(uint16_t n)
     if (it != m_images.end())
         return it->second.bytes.data();
     const uint8_t* raw = rawBlock(n);
+    if (m_companion)
+        m_companion->blockTouched(n, raw);
     Image im;
     im.bytes.assign(raw, raw + m_header.blockSize);
     im.original = im.bytes;
@@ -219,6 +221,8 @@ uint16_t TableFile::allocateBlock()
         fail(KE_ERR_TABLE_FULL, m_path);
     const uint16_t n = ++c.fileBlocks;
     c.maxBlocks = c.fileBlocks;
+    if (m_companion && !m_images.count(n))
+        m_companion->blockTouched(n, nullptr);
     Image im;
     im.bytes.assign(m_header.blockSize, 0);
     const uint64_t offset = m_header.blockOffset(n);

@@ -74,6 +74,8 @@ void TableFile::writeJournal(const JournalImage& journal)
 
 void TableFile::commitTransaction()
 {
+    // The companion's part first: bringing it in step reads the table's images.
+    const Companion::Change companion = m_companion ? m_companion->prepare() : Companion::Change {};
     TableCounters c = m_txnCounters;
     c.changeCount = uint8_t(c.changeCount + 1);
     std::array<uint8_t, hdr::MutablePart> fixed = m_fixed;
@@ -123,6 +125,14 @@ void TableFile::commitTransaction()
     for (const auto& [n, im] : m_images)
         if (!im.original.empty())
             journal.entries.push_back({m_header.blockOffset(n), im.original, chunkHashes(storedBytes(n, im), im.original.size())});
+    if (!companion.writes.empty()) {
+        journal.companionName = companion.path.substr(companion.path.rfind('/') + 1);
+        if (!identityOf(companion.fd, journal.companion))
+            failIo("cannot read the file's status", companion.path, errno);
+        journal.companionSize = companion.oldSize;
+        journal.companionNewSize = companion.newSize;
+        journal.companionEntries = companion.originals;
+    }
     if (newSize < oldSize) {
         JournalEntry tail; // cut off by the change: no bytes written there
         tail.offset = newSize;
@@ -145,6 +155,7 @@ void TableFile::commitTransaction()
     auto undo = [&](int err, const char* what) {
         try {
             rollBack(m_fd, journal);
+            rollBackCompanion(journal);
             d.unlink(m_journalPath);
             disk::syncDirectoryOf(m_journalPath); // a journal that came back would restore the same bytes
         } catch (...) {
@@ -161,8 +172,15 @@ void TableFile::commitTransaction()
         undo(errno, "cannot write the table");
     if (newSize < oldSize && d.ftruncate(m_fd, off_t(newSize)) != 0)
         undo(errno, "cannot shorten the table");
+    for (const JournalEntry& w : companion.writes)
+        if (!disk::writeAll(companion.fd, w.original.data(), w.original.size(), w.offset))
+            undo(errno, "cannot write the primary index");
+    if (companion.newSize < companion.oldSize && d.ftruncate(companion.fd, off_t(companion.newSize)) != 0)
+        undo(errno, "cannot shorten the primary index");
     if (d.sync(m_fd) != 0)
         undo(errno, "cannot flush the table to disk");
+    if (!companion.writes.empty() && d.sync(companion.fd) != 0)
+        undo(errno, "cannot flush the primary index to disk");
 
     // 3. Commit: the journal goes, and its removal is durable. Until the folder
     // is synced the journal may come back after a power cut and undo a change
@@ -184,6 +202,8 @@ void TableFile::commitTransaction()
     dropCache();
     ++m_generation;
     m_processChanges->fetch_add(1);
+    if (m_companion)
+        m_companion->committed();
 }
 
 } // namespace ke

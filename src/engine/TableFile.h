@@ -28,6 +28,33 @@
 
 namespace ke {
 
+// A second file changed in step with a table and stored by the table's
+// commit in the same journalled change (a keyed table's primary index).
+class Companion {
+public:
+    // What the commit writes to the companion: regions and lengths (the
+    // originals with the hashes of what is written over them).
+    struct Change {
+        std::string path;
+        int fd = -1;
+        uint64_t oldSize = 0, newSize = 0;
+        std::vector<JournalEntry> originals, writes;
+    };
+    virtual ~Companion() = default;
+    // A change of the table begins, under its write lock.
+    virtual void begin() = 0;
+    // The table is about to change block n for the first time in this change;
+    // `before`: its plain bytes, nullptr for a block new to the file.
+    virtual void blockTouched(uint16_t n, const uint8_t* before) = 0;
+    // The companion's part of the change, before anything is written; no
+    // writes when it does not change.
+    virtual Change prepare() = 0;
+    // The change reached both files.
+    virtual void committed() = 0;
+    // The change ended, stored or dropped.
+    virtual void end() = 0;
+};
+
 class TableFile {
 public:
     // Opens the file; throws KE_ERR_TABLE_NOT_FOUND, KE_ERR_TABLE_READ_ONLY (no
@@ -96,6 +123,9 @@ public:
     // looking at the file (see Cursor.h).
     bool unchangedByThisProcess() const { return m_processChanges->load() == m_seenProcessChanges; }
 
+    // The file changed with this one in every commit, or nullptr.
+    void setCompanion(Companion* companion) { m_companion = companion; }
+
     // Changing (inside a WriteScope).
     TableCounters& txnCounters() { return m_txnCounters; }
     uint8_t* writableBlock(uint16_t n);
@@ -146,6 +176,8 @@ private:
     bool followReplacement();
     [[noreturn]] void failReplaced(AtPath where) const;
     void endTransaction();
+    // Puts back the companion's regions recorded in a journal.
+    void rollBackCompanion(const JournalImage& journal);
     const uint8_t* rawBlock(uint16_t n);
     uint32_t readAheadBlocks() const;
     // Turns block n as read from the file into its plain bytes (protected tables).
@@ -187,6 +219,7 @@ private:
     bool m_readLocked = false; // inside a ReadScope: holding the shared lock
     TableCounters m_txnCounters;
     std::map<uint16_t, Image> m_images;
+    Companion* m_companion = nullptr;
     std::unique_ptr<scramble::BlockScrambler> m_scrambler; // the table's key, once given
     std::unique_ptr<scramble::BlockScrambler> m_newScrambler; // a key change in progress
     // Changes committed to this file (same device and inode) by this process.

@@ -138,6 +138,15 @@ TableFile::WriteScope::WriteScope(TableFile& f) : m_file(f)
     f.m_txn = true;
     f.m_txnCounters = f.m_header.counters;
     f.m_images.clear();
+    if (f.m_companion) {
+        try {
+            f.m_companion->begin();
+        } catch (...) {
+            f.m_txn = false;
+            f.setLock(lockbyte::Transaction, F_UNLCK, false, "cannot unlock the table");
+            throw;
+        }
+    }
 }
 
 void TableFile::WriteScope::commit()
@@ -159,6 +168,8 @@ TableFile::WriteScope::~WriteScope()
 
 void TableFile::endTransaction()
 {
+    if (m_companion && m_txn)
+        m_companion->end();
     m_txn = false;
     m_images.clear();
     m_newScrambler.reset();

@@ -31,6 +31,36 @@ void TableFile::rollBack(int fd, const JournalImage& journal)
         failIo("cannot roll back an interrupted change", m_path, errno);
 }
 
+void TableFile::rollBackCompanion(const JournalImage& journal)
+{
+    if (journal.companionName.empty())
+        return;
+    // The index lies beside the table. One that is gone, or was replaced since
+    // (its regions hold neither the old nor the new bytes), is left alone: the
+    // table then reports it as not matching until it is rebuilt.
+    const std::string path = disk::directoryOf(m_path) + "/" + journal.companionName;
+    disk::Disk& d = disk::current();
+    const int fd = d.open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ELOOP)
+            return;
+        failIo("cannot roll back an interrupted change", path, errno);
+    }
+    FileIdentity id;
+    struct stat st {};
+    bool ok = identityOf(fd, id) && ::fstat(fd, &st) == 0;
+    if (ok && (id == journal.companion || journal.companionFitsFile(fd, uint64_t(st.st_size)))) {
+        ok = d.ftruncate(fd, off_t(journal.companionSize)) == 0;
+        for (const auto& e : journal.companionEntries)
+            ok = ok && disk::writeAll(fd, e.original.data(), e.original.size(), e.offset);
+        ok = ok && d.sync(fd) == 0;
+    }
+    const int err = errno;
+    d.close(fd);
+    if (!ok)
+        failIo("cannot roll back an interrupted change", path, err);
+}
+
 void TableFile::keepJournalAside(const std::string& why)
 {
     std::string aside;
@@ -91,6 +121,7 @@ void TableFile::recoverWith(int fd)
             return keepJournalAside("it was written for another file by this name (the table was replaced by another "
                                     "file while a change of the old one was unfinished)");
         rollBack(fd, journal);
+        rollBackCompanion(journal);
         break;
     }
     }
