@@ -5,6 +5,7 @@
 #include "CodePage.h"
 #include "Cursor.h"
 #include "EngineError.h"
+#include "FieldCodec.h"
 #include "Journal.h"
 #include "TableCreator.h"
 #include "kartoteka_engine.h"
@@ -48,24 +49,39 @@ inline uint16_t errorOf(const std::function<void()>& f)
     return KE_OK;
 }
 
+// Text for alpha fields, decimal numbers for integer fields (empty: blank).
 inline std::vector<uint8_t> makeRecord(const ke::TableHeader& h, const Row& row)
 {
     std::vector<uint8_t> rec(h.recordSize, 0);
     const ke::CodePage* cp = ke::CodePage::get(h.textCodePage());
     for (size_t i = 0; i < row.size() && i < h.fields.size(); ++i) {
+        const ke::FieldInfo& f = h.fields[i];
+        if (f.type != KE_FIELD_ALPHA) {
+            if (!row[i].empty())
+                ke::codec::encodeInteger(rec.data() + f.offset, f.size, std::stoll(row[i]));
+            continue;
+        }
         const std::string native = cp->fromUtf8(row[i]);
-        std::copy_n(native.begin(), std::min<size_t>(native.size(), h.fields[i].size), rec.begin() + h.fields[i].offset);
+        std::copy_n(native.begin(), std::min<size_t>(native.size(), f.size), rec.begin() + f.offset);
     }
     return rec;
 }
 
 inline Row rowOf(const ke::TableHeader& h, const uint8_t* rec)
 {
-    const ke::CodePage* cp = ke::CodePage::get(h.textCodePage());
     Row row;
     for (const auto& f : h.fields)
-        row.push_back(cp->toUtf8(rec + f.offset, f.size));
+        row.push_back(ke::codec::toText(f, rec, h.textCodePage()));
     return row;
+}
+
+// The client card index with a card number (a Long field, the primary key) in front.
+inline ke::NewTable keyedClientLayout()
+{
+    ke::NewTable t = ke::clientTableLayout();
+    t.fields.insert(t.fields.begin(), {"Номер", KE_FIELD_LONG, 0});
+    t.keyFields = 1;
+    return t;
 }
 
 // The password key a table file stores (0: not protected): Encryption1, or
