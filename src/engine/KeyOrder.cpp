@@ -61,7 +61,8 @@ std::string KeyOrder::describe(const TableHeader& h, const uint8_t* key) const
     for (const FieldInfo& f : fields) {
         if (!text.empty())
             text += ", ";
-        text += fieldNameOf(h, f) + " = " + codec::toText(f, key, h.textCodePage());
+        const std::string value = codec::toText(f, key, h.textCodePage());
+        text += fieldNameOf(h, f) + " = " + (value.empty() ? "blank" : value);
     }
     return text;
 }
