@@ -1,10 +1,12 @@
 // Speed and memory of the table engine on client tables of growing size,
 // through its C interface, with pxlib's record loop and `cat` on the same
-// files as the yardsticks for a full scan (ScanComparison). Run on demand:
+// files as the yardsticks for a full scan (ScanComparison), then changes on
+// keyed tables of the same sizes (KeyedBenchmark). Run on demand:
 //   kartoteka-engine-benchmark [directory] [sizes...]
 // The directory decides what a change costs: on a disk every change waits for
 // its syncs; memory-backed storage (/dev/shm) shows the engine's own work.
 #include "Endian.h"
+#include "KeyedBenchmark.h"
 #include "ScanComparison.h"
 #include "TableCreator.h"
 #include "TableHeader.h"
@@ -252,6 +254,20 @@ int main(int argc, char** argv)
         pid_t pid = fork();
         if (pid == 0) {
             runSize(dir, records);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return 1;
+    }
+    std::printf("\nkeyed table (card number and the seven text columns); changes in microseconds, the index's\n"
+                "rebuild in milliseconds\n records | levels |      add  new key   change   delete | rebuild\n");
+    for (int records : sizes) {
+        std::fflush(stdout);
+        pid_t pid = fork();
+        if (pid == 0) {
+            bench::keyedChanges(dir, records);
             _exit(0);
         }
         int status = 0;
