@@ -7,6 +7,7 @@
 // its syncs; memory-backed storage (/dev/shm) shows the engine's own work.
 #include "Endian.h"
 #include "KeyedBenchmark.h"
+#include "BenchTables.h"
 #include "ScanComparison.h"
 #include "TableCreator.h"
 #include "TableHeader.h"
@@ -49,51 +50,18 @@ long rssKiB()
     return -1;
 }
 
-void check(ke_result r, const char* what)
-{
-    if (r != KE_OK) {
-        std::fprintf(stderr, "%s failed: $%04x\n", what, r);
-        std::exit(1);
-    }
-}
+using bench::check;
 
-// Writes `records` client records as fully packed blocks straight into a new
-// table file (building a large table through single inserts would take hours of syncs).
+// The client card index of `records` records, written straight as packed blocks.
 void buildTable(const std::string& path, int records)
 {
-    ke::createTable(path, ke::clientTableLayout());
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    std::vector<uint8_t> header(0x800);
-    f.read(reinterpret_cast<char*>(header.data()), long(header.size()));
-    const int recordSize = 170, blockSize = 2048, perBlock = (blockSize - 6) / recordSize;
-    const int blocks = (records + perBlock - 1) / perBlock;
-    std::vector<uint8_t> block(blockSize);
-    int written = 0;
-    for (int b = 1; b <= blocks; ++b) {
-        std::fill(block.begin(), block.end(), 0);
-        const int n = std::min(perBlock, records - written);
-        ke::putLe16(&block[0], uint16_t(b < blocks ? b + 1 : 0));
-        ke::putLe16(&block[2], uint16_t(b - 1));
-        ke::putLe16(&block[4], uint16_t((n - 1) * recordSize));
-        for (int i = 0; i < n; ++i) {
-            uint8_t* r = &block[6 + size_t(i) * recordSize];
-            const std::string number = std::to_string((written + i) % 100000);
-            std::memcpy(r, number.data(), number.size());
-            std::memcpy(r + 5, "\xD4\xE0\xEC\xE8\xEB\xE8\xFF", 7);       // Фамилия
-            std::memcpy(r + 45, "\xC8\xEC\xFF", 3);                       // Имя
-            std::memcpy(r + 95, "42", 2);
-        }
-        written += n;
-        f.write(reinterpret_cast<const char*>(block.data()), blockSize);
-    }
-    ke::putLe32(&header[ke::hdr::NumRecords], uint32_t(records));
-    ke::putLe16(&header[ke::hdr::UsedBlocks], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::FileBlocks], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::FirstBlock], uint16_t(blocks ? 1 : 0));
-    ke::putLe16(&header[ke::hdr::LastBlock], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::MaxBlocks], uint16_t(blocks));
-    f.seekp(0);
-    f.write(reinterpret_cast<const char*>(header.data()), long(header.size()));
+    bench::writePackedTable(path, ke::clientTableLayout(), records, [](uint8_t* r, int n) {
+        const std::string number = std::to_string(n % 100000);
+        std::memcpy(r, number.data(), number.size());
+        std::memcpy(r + 5, "\xD4\xE0\xEC\xE8\xEB\xE8\xFF", 7); // Фамилия
+        std::memcpy(r + 45, "\xC8\xEC\xFF", 3);                   // Имя
+        std::memcpy(r + 95, "42", 2);
+    });
 }
 
 // The best of three full scans (every record, one field each), in milliseconds.
@@ -121,10 +89,7 @@ double bestScan(ke_database* db, const std::string& name)
 // unscrambling every block costs.
 void compareProtectedScan(const std::string& dir, const std::string& name)
 {
-    check(ke_init(nullptr), "init");
-    ke_database* db = nullptr;
-    check(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db), "open database");
-    check(ke_set_directory(db, dir.c_str()), "set directory");
+    ke_database* db = bench::openFolder(dir);
     const double plain = bestScan(db, name);
     ke_cursor* c = nullptr;
     check(ke_open_table(db, name.c_str(), "PARADOX", nullptr, 0, KE_OPEN_READ_WRITE, KE_SHARE_EXCLUSIVE, &c), "open alone");
@@ -147,10 +112,7 @@ void runSize(const std::string& dir, int records)
     std::remove(path.c_str());
     buildTable(path, records);
 
-    check(ke_init(nullptr), "init");
-    ke_database* db = nullptr;
-    check(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db), "open database");
-    check(ke_set_directory(db, dir.c_str()), "set directory");
+    ke_database* db = bench::openFolder(dir);
     const long rssBefore = rssKiB();
 
     ke_cursor* c = nullptr;
@@ -248,32 +210,25 @@ int main(int argc, char** argv)
     std::printf("directory %s; times in microseconds per call, scans in milliseconds, memory growth in KiB\n", dir.c_str());
     std::printf(" records |    open |  first   last   next  prior | field |   modify   insert   delete |"
                 "  engine scan (records)  pxlib scan (records) | engine  pxlib\n");
-    for (int records : sizes) {
-        // Each size in its own process, so memory figures do not mix.
+    // Each size in its own process, so memory figures do not mix.
+    auto apart = [](const std::function<void()>& run) {
         std::fflush(stdout);
         pid_t pid = fork();
         if (pid == 0) {
-            runSize(dir, records);
+            run();
             _exit(0);
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    for (int records : sizes)
+        if (!apart([&] { runSize(dir, records); }))
             return 1;
-    }
     std::printf("\nkeyed table (card number and the seven text columns); changes in microseconds, the index's\n"
                 "rebuild in milliseconds\n records | levels |      add  new key   change   delete | rebuild\n");
-    for (int records : sizes) {
-        std::fflush(stdout);
-        pid_t pid = fork();
-        if (pid == 0) {
-            bench::keyedChanges(dir, records);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    for (int records : sizes)
+        if (!apart([&] { bench::keyedChanges(dir, records); }))
             return 1;
-    }
     return 0;
 }

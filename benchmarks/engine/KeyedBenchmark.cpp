@@ -1,16 +1,13 @@
 #include "KeyedBenchmark.h"
 
-#include "Endian.h"
 #include "FieldCodec.h"
-#include "Format.h"
-#include "TableCreator.h"
+#include "BenchTables.h"
 #include "kartoteka_engine.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <vector>
 
@@ -20,51 +17,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void check(ke_result r, const char* what)
-{
-    if (r != KE_OK) {
-        std::fprintf(stderr, "%s failed: $%04x\n", what, r);
-        std::exit(1);
-    }
-}
-
 // Card n has the number 10 n: every odd number of the form 10 k + 5 is free.
 void buildKeyedTable(const std::string& path, int records)
 {
     ke::NewTable layout = ke::clientTableLayout();
     layout.fields.insert(layout.fields.begin(), {"Номер", KE_FIELD_LONG, 0});
     layout.keyFields = 1;
-    ke::createTable(path, layout);
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    std::vector<uint8_t> header(0x800);
-    f.read(reinterpret_cast<char*>(header.data()), long(header.size()));
-    const int recordSize = 174, blockSize = 2048, perBlock = (blockSize - 6) / recordSize;
-    const int blocks = (records + perBlock - 1) / perBlock;
-    std::vector<uint8_t> block(blockSize);
-    int written = 0;
-    f.seekp(long(header.size()));
-    for (int b = 1; b <= blocks; ++b) {
-        std::fill(block.begin(), block.end(), 0);
-        const int n = std::min(perBlock, records - written);
-        ke::putLe16(&block[ke::blk::Next], uint16_t(b < blocks ? b + 1 : 0));
-        ke::putLe16(&block[ke::blk::Prev], uint16_t(b - 1));
-        ke::putLe16(&block[ke::blk::LastOffset], uint16_t((n - 1) * recordSize));
-        for (int i = 0; i < n; ++i) {
-            uint8_t* r = &block[ke::blk::Records + size_t(i) * recordSize];
-            ke::codec::encodeInteger(r, 4, int64_t(written + i + 1) * 10);
-            std::memcpy(r + 9, "\xD4\xE0\xEC\xE8\xEB\xE8\xFF", 7); // Фамилия
-        }
-        written += n;
-        f.write(reinterpret_cast<const char*>(block.data()), blockSize);
-    }
-    ke::putLe32(&header[ke::hdr::NumRecords], uint32_t(records));
-    ke::putLe16(&header[ke::hdr::UsedBlocks], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::FileBlocks], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::FirstBlock], uint16_t(blocks ? 1 : 0));
-    ke::putLe16(&header[ke::hdr::LastBlock], uint16_t(blocks));
-    ke::putLe16(&header[ke::hdr::MaxBlocks], uint16_t(blocks));
-    f.seekp(0);
-    f.write(reinterpret_cast<const char*>(header.data()), long(header.size()));
+    writePackedTable(path, layout, records, [](uint8_t* r, int n) {
+        ke::codec::encodeInteger(r, 4, int64_t(n + 1) * 10);
+        std::memcpy(r + 9, "\xD4\xE0\xEC\xE8\xEB\xE8\xFF", 7); // Фамилия
+    });
 }
 
 } // namespace
@@ -76,10 +38,7 @@ void keyedChanges(const std::string& dir, int records)
     std::remove(path.c_str());
     std::remove(index.c_str());
     buildKeyedTable(path, records);
-    check(ke_init(nullptr), "init");
-    ke_database* db = nullptr;
-    check(ke_open_database(nullptr, KE_OPEN_READ_WRITE, KE_SHARE_SHARED, nullptr, &db), "open database");
-    check(ke_set_directory(db, dir.c_str()), "set directory");
+    ke_database* db = openFolder(dir);
     auto t0 = Clock::now();
     check(ke_rebuild_index(db, name.c_str()), "rebuild the index");
     const double rebuild = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();

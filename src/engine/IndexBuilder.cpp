@@ -3,6 +3,7 @@
 #include "Disk.h"
 #include "EngineError.h"
 #include "IndexFile.h"
+#include "TableCreator.h"
 #include "kartoteka_engine.h"
 
 #include <fcntl.h>
@@ -158,36 +159,12 @@ void installIndexFile(const std::string& tablePath, const std::string& indexPath
 {
     struct stat st {};
     const mode_t mode = ::stat(tablePath.c_str(), &st) == 0 ? (st.st_mode & 0666) : 0600;
-    disk::Disk& d = disk::current();
-    const std::string draft = indexPath + ".new-" + std::to_string(::getpid());
-    const int fd = d.open(draft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
-        failIo("cannot create the primary index", draft, errno);
-    ::fchmod(fd, mode);
-    bool ok = disk::writeAll(fd, bytes.data(), bytes.size(), 0) && d.sync(fd) == 0;
-    int err = errno;
-    if (d.close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        d.unlink(draft);
-        failIo("cannot write the primary index", draft, err);
-    }
-    // The old index goes first: a rename never replaces a file. A cut between
-    // the two leaves no index, which the table reports until it is rebuilt.
-    if (d.unlink(indexPath) != 0 && errno != ENOENT) {
-        err = errno;
-        d.unlink(draft);
-        failIo("cannot replace the primary index", indexPath, err);
-    }
-    if (d.renameNoReplace(draft, indexPath) != 0) {
-        err = errno;
-        d.unlink(draft);
-        failIo("cannot put the primary index in place", indexPath, err);
-    }
-    if (!disk::syncDirectoryOf(indexPath))
-        failIo("cannot flush the table's folder to disk", indexPath, errno);
+    // The old index goes first: a rename never replaces a file. A cut before
+    // the new one is in place leaves no index, which the table reports until
+    // it is rebuilt; the table itself is never touched.
+    if (disk::current().unlink(indexPath) != 0 && errno != ENOENT)
+        failIo("cannot replace the primary index", indexPath, errno);
+    writeNewFile(indexPath, bytes, mode);
 }
 
 } // namespace ke

@@ -1,5 +1,6 @@
 #include "IndexFile.h"
 
+#include "BlockAllocation.h"
 #include "BlockView.h"
 #include "Disk.h"
 #include "EngineError.h"
@@ -196,39 +197,16 @@ uint8_t* IndexFile::writableBlock(uint16_t n)
 uint16_t IndexFile::allocateBlock()
 {
     IndexHeader& h = m_txnHeader;
-    if (h.counters.firstFreeBlock != 0 && h.counters.firstFreeBlock <= h.counters.fileBlocks) {
-        const uint16_t n = h.counters.firstFreeBlock;
-        uint8_t* b = writableBlock(n);
-        const uint16_t nextFree = le16(b + blk::Next);
-        h.counters.firstFreeBlock = (nextFree <= h.counters.fileBlocks && nextFree != n) ? nextFree : 0;
-        std::memset(b, 0, h.blockSize);
-        return n;
-    }
-    h.counters.firstFreeBlock = 0;
-    if (h.counters.fileBlocks == 0xFFFF)
-        fail(KE_ERR_TABLE_FULL, m_path);
-    const uint16_t n = ++h.counters.fileBlocks;
-    h.counters.maxBlocks = h.counters.fileBlocks;
-    Image im;
-    im.bytes.assign(h.blockSize, 0);
-    const uint64_t offset = h.blockOffset(n);
-    if (offset < uint64_t(m_stat.st_size)) {
-        // Bytes past the last block (left by another program) are kept for a roll-back.
-        im.original.resize(size_t(std::min<uint64_t>(h.blockSize, uint64_t(m_stat.st_size) - offset)));
-        if (!disk::readAll(m_fd, im.original.data(), im.original.size(), offset))
-            failIo("cannot read the primary index", m_path, errno);
-    }
-    m_images[n] = std::move(im);
+    if (const uint16_t free = takeBlock(h.counters, h.blockSize, m_path, [&](uint16_t n) { return writableBlock(n); }))
+        return free;
+    const uint16_t n = h.counters.fileBlocks;
+    m_images[n] = newBlockImage(m_fd, uint64_t(m_stat.st_size), h.blockOffset(n), h.blockSize, m_path);
     return n;
 }
 
 void IndexFile::freeBlock(uint16_t n)
 {
-    uint8_t* b = writableBlock(n);
-    std::memset(b, 0, m_txnHeader.blockSize);
-    putLe16(b + blk::Next, m_txnHeader.counters.firstFreeBlock);
-    setBlockCount(b, 0, m_txnHeader.entrySize);
-    m_txnHeader.counters.firstFreeBlock = n;
+    markFree(writableBlock(n), m_txnHeader.blockSize, m_txnHeader.entrySize, m_txnHeader.counters, n);
 }
 
 IndexFile::Pending IndexFile::pending()

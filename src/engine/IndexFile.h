@@ -4,6 +4,7 @@
 // every change reaches it through its table's journalled commit.
 #pragma once
 
+#include "BlockAllocation.h"
 #include "Endian.h"
 #include "Journal.h"
 #include "KeyOrder.h"
@@ -102,9 +103,7 @@ private:
     std::array<uint8_t, hdr::MutablePart> m_fixed {};
     std::string m_mismatch;
     std::map<uint16_t, std::vector<uint8_t>> m_cache;
-    struct Image {
-        std::vector<uint8_t> bytes, original; // original empty past the old end
-    };
+    using Image = BlockImage;
     std::map<uint16_t, Image> m_images;
     bool m_txn = false;
 };

@@ -2,6 +2,8 @@
 // password key of a protected table, and the change images a write works on.
 #include "TableFile.h"
 
+#include "BlockAllocation.h"
+
 #include "Disk.h"
 #include "EngineError.h"
 #include "Format.h"
@@ -208,42 +210,18 @@ uint8_t* TableFile::writableBlock(uint16_t n)
 uint16_t TableFile::allocateBlock()
 {
     TableCounters& c = m_txnCounters;
-    if (c.firstFreeBlock != 0 && c.firstFreeBlock <= c.fileBlocks) {
-        const uint16_t n = c.firstFreeBlock;
-        uint8_t* b = writableBlock(n);
-        const uint16_t nextFree = le16(b + blk::Next);
-        c.firstFreeBlock = (nextFree <= c.fileBlocks && nextFree != n) ? nextFree : 0;
-        std::memset(b, 0, m_header.blockSize);
-        return n;
-    }
-    c.firstFreeBlock = 0;
-    if (c.fileBlocks == 0xFFFF)
-        fail(KE_ERR_TABLE_FULL, m_path);
-    const uint16_t n = ++c.fileBlocks;
-    c.maxBlocks = c.fileBlocks;
+    if (const uint16_t free = takeBlock(c, m_header.blockSize, m_path, [&](uint16_t n) { return writableBlock(n); }))
+        return free;
+    const uint16_t n = c.fileBlocks;
     if (m_companion && !m_images.count(n))
         m_companion->blockTouched(n, nullptr);
-    Image im;
-    im.bytes.assign(m_header.blockSize, 0);
-    const uint64_t offset = m_header.blockOffset(n);
-    if (offset < uint64_t(m_stat.st_size)) {
-        // Bytes past the last block (left by another program) are kept for a roll-back.
-        const uint64_t len = std::min<uint64_t>(m_header.blockSize, uint64_t(m_stat.st_size) - offset);
-        im.original.resize(size_t(len));
-        if (!disk::readAll(m_fd, im.original.data(), im.original.size(), offset))
-            failIo("cannot read a block", m_path, errno);
-    }
-    m_images[n] = std::move(im);
+    m_images[n] = newBlockImage(m_fd, uint64_t(m_stat.st_size), m_header.blockOffset(n), m_header.blockSize, m_path);
     return n;
 }
 
 void TableFile::freeBlock(uint16_t n)
 {
-    uint8_t* b = writableBlock(n);
-    std::memset(b, 0, m_header.blockSize);
-    putLe16(b + blk::Next, m_txnCounters.firstFreeBlock);
-    setBlockCount(b, 0, m_header.recordSize);
-    m_txnCounters.firstFreeBlock = n;
+    markFree(writableBlock(n), m_header.blockSize, m_header.recordSize, m_txnCounters, n);
 }
 
 } // namespace ke

@@ -34,10 +34,6 @@ uint8_t fixedSize(uint8_t type, uint8_t sizeByte)
 
 } // namespace
 
-// Writes a whole new file: under a name of its own, synced, renamed into place
-// (never over another file) and its folder synced.
-void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
-
 NewTable clientTableLayout()
 {
     NewTable t;
@@ -142,7 +138,8 @@ void createTable(const std::string& path, const NewTable& t)
     pos += t.sortOrderName.size() + 1;
     putLe16(&h[hdr::TableNamePointer], uint16_t(pos));
 
-    // A keyed table's empty primary index goes first, never over another: a
+    // A new table is readable by its owner only; sharing it is the owner's
+    // choice. A keyed table's empty primary index goes first, never over another: a
     // table whose index is missing is only read, an index without its table is harmless.
     std::string indexPath;
     if (t.keyFields) {
@@ -162,20 +159,19 @@ void createTable(const std::string& path, const NewTable& t)
     }
 }
 
-void writeNewFile(const std::string& path, const std::vector<uint8_t>& h)
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& h, mode_t mode)
 {
-    // A new table is readable by its owner only; sharing it is the owner's
-    // choice. It is written and synced under a name of its own, then renamed
-    // into place and its folder synced, so that after a power cut the table
-    // either is not there or is whole.
+    // Written and synced under a name of its own, then renamed into place and
+    // its folder synced, so that after a power cut the file either is not
+    // there or is whole.
     disk::Disk& d = disk::current();
     const std::string draft = path + ".new-" + std::to_string(::getpid());
-    const int fd = d.open(draft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = d.open(draft, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) {
         const int err = errno;
-        failIo("cannot create the table", path, err);
+        failIo("cannot create the file", path, err);
     }
-    ::fchmod(fd, 0600);
+    ::fchmod(fd, mode);
     bool ok = disk::writeAll(fd, h.data(), h.size(), 0) && d.sync(fd) == 0;
     int err = errno;
     if (d.close(fd) != 0 && ok) {
@@ -187,11 +183,11 @@ void writeNewFile(const std::string& path, const std::vector<uint8_t>& h)
         d.unlink(draft);
         if (err == EEXIST)
             fail(KE_ERR_INVALID_PARAMETER, path + ": the file exists already", err);
-        failIo("cannot create the table", path, err);
+        failIo("cannot create the file", path, err);
     }
     if (!ok) {
         d.unlink(draft);
-        failIo("cannot write the table", path, err);
+        failIo("cannot write the file", path, err);
     }
     if (!disk::syncDirectoryOf(path)) {
         err = errno;

@@ -1,6 +1,8 @@
 // Creates a new, empty unkeyed table file.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ struct NewTable {
 
 // The seven text columns of the client card index, code page 1251.
 NewTable clientTableLayout();
+
+// Writes a whole new file (readable as `mode` allows): under a name of its
+// own, synced, renamed into place, never over another file, folder synced.
+void writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes, mode_t mode = 0600);
 
 // Writes the table (and, for a keyed one, its empty primary index first);
 // refuses to overwrite an existing file. Throws EngineError.

@@ -9,6 +9,7 @@
 // TableRestore.cpp (a backup put back as one change).
 #pragma once
 
+#include "BlockAllocation.h"
 #include "BlockView.h"
 #include "Journal.h"
 #include "Scramble.h"
@@ -151,10 +152,7 @@ public:
     bool lockedByOther(uint64_t hash);
 
 private:
-    struct Image {
-        std::vector<uint8_t> bytes;
-        std::vector<uint8_t> original; // empty for a block past the old end of the file
-    };
+    using Image = BlockImage;
 
     void readHeaderAtOpen();
     bool refresh();
