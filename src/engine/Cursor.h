@@ -85,7 +85,9 @@ public:
     // Every block stored again under a new key (0: unprotected); needs an
     // exclusive, writable open.
     void storeUnderKey(uint32_t key);
-    uint64_t copyTo(const std::string& destination) { return m_file.copyTo(destination); }
+    // A verified copy of the table; a keyed table's index goes beside it under
+    // the same lock, so the two copies are one state (CursorIndex.cpp).
+    uint64_t copyTo(const std::string& destination);
     uint64_t restoreFrom(const std::string& backup) { return m_file.restoreFrom(backup); }
     // The table's structure and, for a keyed table, its keys and primary index (CursorIndex.cpp).
     uint32_t check(const std::function<void(const std::string&)>& report);

@@ -2,12 +2,18 @@
 // reasons that keep the table read-only, and the rebuild.
 #include "Cursor.h"
 
+#include "Disk.h"
 #include "EngineError.h"
 #include "IndexBuilder.h"
 #include "IndexFile.h"
 #include "TableAccess.h"
 #include "kartoteka_engine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <set>
 
 namespace ke {
@@ -18,6 +24,34 @@ uint32_t Cursor::check(const std::function<void(const std::string&)>& report)
     if (header().fileType == KeyedTable && header().keyFields > 0)
         problems += checkIndex(m_file, indexPathFor(path()), report);
     return problems;
+}
+
+uint64_t Cursor::copyTo(const std::string& destination)
+{
+    if (header().fileType != KeyedTable || header().keyFields == 0)
+        return m_file.copyTo(destination);
+    const std::string index = indexPathFor(path());
+    const std::string name = destination.substr(destination.rfind('/') + 1);
+    const std::string target = disk::directoryOf(destination) + "/" + name.substr(0, name.rfind('.'))
+        + index.substr(index.rfind('.'));
+    return m_file.copyTo(destination, [&] {
+        const int fd = ::open(index.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return; // nothing to copy: the copy reports the index missing, as the table does
+            failIo("cannot read the primary index", index, errno);
+        }
+        struct stat st {};
+        try {
+            if (::fstat(fd, &st) != 0)
+                failIo("cannot read the primary index", index, errno);
+            copyFileVerified(fd, index, uint64_t(st.st_size), target);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        ::close(fd);
+    });
 }
 
 std::string Cursor::readOnlyReason()

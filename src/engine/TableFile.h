@@ -56,6 +56,10 @@ public:
     virtual void end() = 0;
 };
 
+// Copies `size` bytes of the open file `fd` (at `path`) to a new file readable
+// by its owner only, synced, read back from the disk and compared (TableCopy.cpp).
+uint64_t copyFileVerified(int fd, const std::string& path, uint64_t size, const std::string& destination);
+
 class TableFile {
 public:
     // Opens the file; throws KE_ERR_TABLE_NOT_FOUND, KE_ERR_TABLE_READ_ONLY (no
@@ -135,8 +139,9 @@ public:
 
     // Copies the file, as it stands between changes, to a new file readable by
     // its owner only; synced, read back and compared under the read lock
-    // (TableCopy.cpp). Returns its length.
-    uint64_t copyTo(const std::string& destination);
+    // (TableCopy.cpp), which `alsoWhileLocked` still holds (a keyed table's
+    // index is copied there). Returns its length.
+    uint64_t copyTo(const std::string& destination, const std::function<void()>& alsoWhileLocked = {});
     // Inside a WriteScope: every block and the header's counters become those
     // of the table file at `backup` (same layout and key), as one journalled
     // change that counts as one more change; read back and compared before

@@ -108,6 +108,13 @@ private slots:
         QCOMPARE(runTool({"reindex", path}).code, 0);
         QCOMPARE(indexDifferences(fileBytes(index), theirs), QStringList());
 
+        // A backup takes the index with the table, as one state.
+        r = runTool({"backup", path, dir.path() + "/saved"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("copied its primary index with it"));
+        QCOMPARE(fileBytes(dir.path() + "/saved/data.PX"), fileBytes(index));
+        QVERIFY(runTool({"check", dir.path() + "/saved/data.DB"}).out.contains(": sound, 150 records"));
+
         // Files this program does not keep up to date: named with the reason, not damage.
         writeFile(dir.path() + "/DATA.X02", "x");
         writeFile(dir.path() + "/data.val", "v");

@@ -130,8 +130,14 @@ int backupCommand(const std::string& tableFile, const std::string& destination)
     const Findings found = examine(copy, stderr);
     std::printf("copied %s to %s: %llu bytes, %u records; read back and verified\n", path.c_str(), target.c_str(),
                 static_cast<unsigned long long>(bytes), unsigned(facts.record_count));
+    ke_key_info key {};
+    require(ke_get_key_info(table.cursor(), &key));
+    if (key.key_fields)
+        std::printf("copied its primary index with it, in the same lock; read back and verified\n");
     for (const std::string& companion : companionsOf(path)) {
         const std::string to = destination + "/" + nameOf(companion);
+        if (key.key_fields && upperAscii(companion.substr(companion.rfind('.') + 1)) == "PX")
+            continue; // copied with the table, in the same lock
         const uint64_t n = copyVerified(companion, to);
         std::printf("copied %s to %s: %llu bytes; read back and verified\n", companion.c_str(), to.c_str(),
                     static_cast<unsigned long long>(n));

@@ -252,7 +252,9 @@ KE_API ke_result ke_append_records(ke_cursor* cursor, const uint8_t* records, si
  * as it stands between changes: under the table's read lock, after rolling back
  * an interrupted change. The copy is synced, then read back from the disk and
  * compared with the table before the lock is released; a copy that fails is
- * removed. *bytes gets its length. */
+ * removed. *bytes gets its length. A keyed table's primary index is copied
+ * beside it (destination's name with the index's extension) under the same
+ * lock, so that the two copies belong together. */
 KE_API ke_result ke_copy_table(ke_cursor* cursor, const char* destination, uint64_t* bytes);
 /* Puts the table file at backup (a copy of this table: the same structure and
  * password) back in place of the cursor's table, as one journalled change under
