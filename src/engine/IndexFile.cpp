@@ -114,18 +114,22 @@ void IndexFile::refresh(const TableHeader& table)
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         failIo("cannot read the file's status", m_path, errno);
-    std::vector<uint8_t> head(size_t(std::min<uint64_t>(uint64_t(st.st_size), hdr::MaxHeaderSize)));
+    // The fixed part first: every change rewrites it. Only a changed index is parsed again.
+    std::array<uint8_t, hdr::MutablePart> fixed {};
+    const size_t fixedBytes = size_t(std::min<uint64_t>(uint64_t(st.st_size), fixed.size()));
+    if (fixedBytes && !disk::readAll(m_fd, fixed.data(), fixedBytes, 0))
+        failIo("cannot read the primary index", m_path, errno);
+    if (fixed == m_fixed && st.st_size == m_stat.st_size && st.st_ino == m_stat.st_ino
+        && st.st_mtim.tv_sec == m_stat.st_mtim.tv_sec && st.st_mtim.tv_nsec == m_stat.st_mtim.tv_nsec)
+        return;
+    const uint64_t headerBytes = fixedBytes == fixed.size() ? le16(fixed.data() + idx::HeaderSize) : 0;
+    std::vector<uint8_t> head(size_t(std::min<uint64_t>(uint64_t(st.st_size), std::max<uint64_t>(headerBytes, fixedBytes))));
     if (!head.empty() && !disk::readAll(m_fd, head.data(), head.size(), 0))
         failIo("cannot read the primary index", m_path, errno);
-    if (head.size() >= m_fixed.size() && std::memcmp(head.data(), m_fixed.data(), m_fixed.size()) == 0
-        && st.st_size == m_stat.st_size && st.st_ino == m_stat.st_ino && st.st_mtim.tv_sec == m_stat.st_mtim.tv_sec
-        && st.st_mtim.tv_nsec == m_stat.st_mtim.tv_nsec)
-        return;
     m_cache.clear();
     m_stat = st;
     m_header = IndexHeader::parse(head.data(), head.size(), uint64_t(st.st_size), table, m_mismatch);
-    std::memset(m_fixed.data(), 0, m_fixed.size());
-    std::memcpy(m_fixed.data(), head.data(), std::min(head.size(), m_fixed.size()));
+    m_fixed = fixed;
 }
 
 const uint8_t* IndexFile::rawBlock(uint16_t n)

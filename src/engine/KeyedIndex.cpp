@@ -21,6 +21,7 @@ void KeyedIndex::begin()
 {
     m_file.refresh(m_table.header());
     m_known.clear();
+    m_dirty.clear();
     m_file.begin();
 }
 
@@ -28,6 +29,7 @@ void KeyedIndex::end()
 {
     m_file.end();
     m_known.clear();
+    m_dirty.clear();
 }
 
 KeyedIndex::Known KeyedIndex::stateOf(const uint8_t* b) const
@@ -42,10 +44,13 @@ KeyedIndex::Known KeyedIndex::stateOf(const uint8_t* b) const
     return k;
 }
 
-void KeyedIndex::blockTouched(uint16_t n, const uint8_t* before)
+void KeyedIndex::blockWritten(uint16_t n, const uint8_t* before)
 {
-    if (m_file.changing() && !m_known.count(n))
-        m_known[n] = before ? stateOf(before) : Known {};
+    if (!m_file.changing())
+        return;
+    if (before && !m_known.count(n))
+        m_known[n] = before == kNewBlock ? Known {} : stateOf(before);
+    m_dirty.insert(n);
 }
 
 void KeyedIndex::sync()
@@ -59,19 +64,21 @@ void KeyedIndex::sync()
             k.firstKey.assign(v.records, v.records + m_key.length);
         return k;
     };
-    std::map<uint16_t, Known> now;
-    for (const auto& entry : m_known)
-        now[entry.first] = current(entry.first);
-    for (const auto& [n, was] : m_known)
-        if (was.count > 0 && now[n].count == 0)
-            m_tree.blockRemoved(n, was.firstKey.data(), was.count);
-    for (const auto& [n, was] : m_known)
-        if (was.count > 0 && now[n].count > 0 && (was.count != now[n].count || was.firstKey != now[n].firstKey))
-            m_tree.blockChanged(n, was.firstKey.data(), was.count, now[n].firstKey.data(), now[n].count);
+    std::map<uint16_t, Known> now, was;
+    for (const uint16_t n : m_dirty) {
+        now[n] = current(n);
+        was[n] = m_known[n];
+    }
+    for (const auto& [n, before] : was)
+        if (before.count > 0 && now[n].count == 0)
+            m_tree.blockRemoved(n, before.firstKey.data(), before.count);
+    for (const auto& [n, before] : was)
+        if (before.count > 0 && now[n].count > 0 && (before.count != now[n].count || before.firstKey != now[n].firstKey))
+            m_tree.blockChanged(n, before.firstKey.data(), before.count, now[n].firstKey.data(), now[n].count);
     // New blocks in chain order: each after its predecessor, which the index has by then.
     std::vector<uint16_t> pending;
-    for (const auto& [n, was] : m_known)
-        if (was.count == 0 && now[n].count > 0)
+    for (const auto& [n, before] : was)
+        if (before.count == 0 && now[n].count > 0)
             pending.push_back(n);
     while (!pending.empty()) {
         bool placed = false;
@@ -89,7 +96,9 @@ void KeyedIndex::sync()
         if (!placed)
             fail(KE_ERR_INTERNAL, m_table.path() + ": new blocks that follow no block of the chain");
     }
-    m_known = std::move(now);
+    for (auto& [n, k] : now)
+        m_known[n] = std::move(k);
+    m_dirty.clear();
 }
 
 Companion::Change KeyedIndex::prepare()

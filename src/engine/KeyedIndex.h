@@ -1,7 +1,7 @@
 // A keyed table's primary index kept in step with the table's changes. The
-// table reports each block it is about to change for the first time in a
-// change; sync() then compares every such block with what the index holds for
-// it and turns the differences into the index tree's block events: a block
+// table reports each block it is about to change (with its bytes the first
+// time); sync() then compares every block written since the last sync with
+// what the index holds for it and turns the differences into the index tree's block events: a block
 // that left the record chain, one whose count or first key changed, one that
 // joined the chain. So any change of the records (a delete, a split, the first
 // block taking over the next) keeps the index right without knowing how the
@@ -14,6 +14,7 @@
 #include "TableFile.h"
 
 #include <map>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -30,7 +31,7 @@ public:
 
     // A change of the table begins: the index is read again if it changed.
     void begin() override;
-    void blockTouched(uint16_t n, const uint8_t* before) override;
+    void blockWritten(uint16_t n, const uint8_t* before) override;
     // The index brought in step with the table's change so far.
     void sync();
     Change prepare() override;
@@ -54,6 +55,7 @@ private:
     IndexFile m_file;
     IndexTree m_tree;
     std::map<uint16_t, Known> m_known; // touched blocks as the index has them
+    std::set<uint16_t> m_dirty;        // written since the last sync
 };
 
 } // namespace ke

@@ -193,11 +193,14 @@ bool TableFile::isLive(uint16_t n)
 uint8_t* TableFile::writableBlock(uint16_t n)
 {
     auto it = m_images.find(n);
-    if (it != m_images.end())
+    if (it != m_images.end()) {
+        if (m_companion)
+            m_companion->blockWritten(n, nullptr);
         return it->second.bytes.data();
+    }
     const uint8_t* raw = rawBlock(n);
     if (m_companion)
-        m_companion->blockTouched(n, raw);
+        m_companion->blockWritten(n, raw);
     Image im;
     im.bytes.assign(raw, raw + m_header.blockSize);
     im.original = im.bytes;
@@ -213,8 +216,8 @@ uint16_t TableFile::allocateBlock()
     if (const uint16_t free = takeBlock(c, m_header.blockSize, m_path, [&](uint16_t n) { return writableBlock(n); }))
         return free;
     const uint16_t n = c.fileBlocks;
-    if (m_companion && !m_images.count(n))
-        m_companion->blockTouched(n, nullptr);
+    if (m_companion)
+        m_companion->blockWritten(n, m_images.count(n) ? nullptr : Companion::kNewBlock);
     m_images[n] = newBlockImage(m_fd, uint64_t(m_stat.st_size), m_header.blockOffset(n), m_header.blockSize, m_path);
     return n;
 }

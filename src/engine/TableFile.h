@@ -44,9 +44,10 @@ public:
     virtual ~Companion() = default;
     // A change of the table begins, under its write lock.
     virtual void begin() = 0;
-    // The table is about to change block n for the first time in this change;
-    // `before`: its plain bytes, nullptr for a block new to the file.
-    virtual void blockTouched(uint16_t n, const uint8_t* before) = 0;
+    // The table is about to change block n. `before`: its plain bytes the
+    // first time in this change, kNewBlock for a block new to the file, else nullptr.
+    virtual void blockWritten(uint16_t n, const uint8_t* before) = 0;
+    static inline const uint8_t kNewBlock[1] = {0};
     // The companion's part of the change, before anything is written; no
     // writes when it does not change.
     virtual Change prepare() = 0;
