@@ -5,6 +5,8 @@
 #include "Utf8.h"
 #include "kartoteka_engine.h"
 
+#include <cstdio>
+
 namespace ke {
 
 namespace {
@@ -45,9 +47,13 @@ KeyOrder KeyOrder::of(const TableHeader& h)
         if (!k.unknownOrder.empty() || bytesSortAsValues(f.type))
             continue;
         const std::string name = "\"" + fieldNameOf(h, f) + "\"";
+        // A protected table's header hides the name: the sort order's byte then.
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", h.sortOrder);
+        const std::string order = h.sortOrderName.empty() ? std::string(byte) : "\"" + h.sortOrderName + "\"";
         if (f.type == KE_FIELD_ALPHA)
-            k.unknownOrder = "the key field " + name + " is text ordered by the sort order \"" + h.sortOrderName
-                + "\", whose order this program cannot reproduce exactly";
+            k.unknownOrder = "the key field " + name + " is text ordered by the sort order " + order
+                + ", whose order this program cannot reproduce exactly";
         else
             k.unknownOrder = "the key field " + name + " is of the type " + codec::kindName(f.type)
                 + ", whose order this program does not reproduce";

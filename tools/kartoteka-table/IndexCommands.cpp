@@ -28,8 +28,9 @@ void printKeyFacts(Table& table, FILE* out)
         for (const Field& f : table.fields())
             if (f.number <= key.key_fields)
                 names += (names.empty() ? "" : ", ") + f.name;
-        std::fprintf(out, "keyed: %u field%s (%s), sort order \"%s\"\n", unsigned(key.key_fields),
-                     key.key_fields == 1 ? "" : "s", names.c_str(), key.sort_order);
+        const std::string order = *key.sort_order ? "\"" + std::string(key.sort_order) + "\"" : "unnamed";
+        std::fprintf(out, "keyed: %u field%s (%s), sort order %s\n", unsigned(key.key_fields),
+                     key.key_fields == 1 ? "" : "s", names.c_str(), order.c_str());
         if (key.order_known)
             std::fprintf(out, "key order: known; cards can be added, changed and deleted\n");
         else

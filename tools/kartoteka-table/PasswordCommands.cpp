@@ -69,9 +69,13 @@ int createProtectedCommand(const std::string& file, uint16_t keyFields)
         table->info(&path);
         storeUnderPassword(*table, password);
     } catch (const ToolError&) {
-        // All or nothing: no unprotected card index is left behind.
-        if (!path.empty())
+        // All or nothing: no unprotected card index is left behind (nor the
+        // empty index of a keyed one).
+        if (!path.empty()) {
             ::unlink(path.c_str());
+            if (keyFields)
+                ::unlink((path.substr(0, path.rfind('.')) + ".PX").c_str());
+        }
         throw;
     }
     return 0;
