@@ -88,7 +88,8 @@ public:
     // A verified copy of the table; a keyed table's index goes beside it under
     // the same lock, so the two copies are one state (CursorIndex.cpp).
     uint64_t copyTo(const std::string& destination);
-    uint64_t restoreFrom(const std::string& backup) { return m_file.restoreFrom(backup); }
+    // A backup put back as one change; a keyed table's index built anew with it (CursorIndex.cpp).
+    uint64_t restoreFrom(const std::string& backup);
     // The table's structure and, for a keyed table, its keys and primary index (CursorIndex.cpp).
     uint32_t check(const std::function<void(const std::string&)>& report);
     // Why the table can only be read, as it stands now; empty when it can be written.

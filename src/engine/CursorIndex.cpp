@@ -54,6 +54,22 @@ uint64_t Cursor::copyTo(const std::string& destination)
     });
 }
 
+uint64_t Cursor::restoreFrom(const std::string& backup)
+{
+    // Any block may change: the index is built from the restored records in the same change.
+    if (!m_keyed)
+        return m_file.restoreFrom(backup);
+    m_keyed->rebuildAtCommit(true);
+    try {
+        const uint64_t size = m_file.restoreFrom(backup);
+        m_keyed->rebuildAtCommit(false);
+        return size;
+    } catch (...) {
+        m_keyed->rebuildAtCommit(false);
+        throw;
+    }
+}
+
 std::string Cursor::readOnlyReason()
 {
     TableFile::ReadScope scope(m_file);

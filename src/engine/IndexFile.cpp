@@ -245,6 +245,22 @@ IndexFile::Pending IndexFile::pending()
     return p;
 }
 
+IndexFile::Pending IndexFile::pendingWhole(const std::vector<uint8_t>& bytes)
+{
+    Pending p;
+    p.changed = true;
+    p.oldSize = uint64_t(m_stat.st_size);
+    p.newSize = bytes.size();
+    JournalEntry old;
+    old.original.resize(size_t(p.oldSize));
+    if (!old.original.empty() && !disk::readAll(m_fd, old.original.data(), old.original.size(), 0))
+        failIo("cannot read the primary index", m_path, errno);
+    old.newHashes = chunkHashes(bytes.data(), size_t(std::min(p.oldSize, p.newSize)));
+    p.originals.push_back(std::move(old));
+    p.writes.push_back({0, bytes, {}});
+    return p;
+}
+
 void IndexFile::committed()
 {
     m_txn = false;

@@ -88,6 +88,8 @@ public:
         std::vector<JournalEntry> originals, writes;
     };
     Pending pending();
+    // The whole file replaced by `bytes`.
+    Pending pendingWhole(const std::vector<uint8_t>& bytes);
     // The change reached the file.
     void committed();
     int fd() const { return m_fd; }

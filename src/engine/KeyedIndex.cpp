@@ -1,6 +1,7 @@
 #include "KeyedIndex.h"
 
 #include "BlockView.h"
+#include "IndexBuilder.h"
 #include "EngineError.h"
 #include "kartoteka_engine.h"
 
@@ -27,6 +28,7 @@ void KeyedIndex::begin()
 
 void KeyedIndex::end()
 {
+    m_rebuild = false;
     m_file.end();
     m_known.clear();
     m_dirty.clear();
@@ -103,11 +105,19 @@ void KeyedIndex::sync()
 
 Companion::Change KeyedIndex::prepare()
 {
-    sync();
     Change c;
     c.path = m_file.path();
     c.fd = m_file.fd();
-    IndexFile::Pending p = m_file.pending();
+    IndexFile::Pending p;
+    if (m_rebuild) {
+        IndexHeader& h = m_file.txnHeader();
+        countChanges(1);
+        p = m_file.pendingWhole(buildIndex(m_table.header(), chainOf(m_table, m_key.length),
+                                           c.path.substr(c.path.rfind('/') + 1), h.changeCount));
+    } else {
+        sync();
+        p = m_file.pending();
+    }
     if (!p.changed)
         return c;
     c.oldSize = p.oldSize;

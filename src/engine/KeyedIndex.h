@@ -38,6 +38,9 @@ public:
     void committed() override;
     // The data block a key belongs in (0: the table is empty); ordered keys only.
     uint16_t blockFor(const uint8_t* key);
+    // The change rewrites the whole table (a backup put back): the index is
+    // built anew from the records at the commit instead of followed block by block.
+    void rebuildAtCommit(bool rebuild) { m_rebuild = rebuild; }
     // Records added or deleted and key fields changed: another program's
     // change counter in the index header, which is never 0.
     void countChanges(size_t n);
@@ -56,6 +59,7 @@ private:
     IndexTree m_tree;
     std::map<uint16_t, Known> m_known; // touched blocks as the index has them
     std::set<uint16_t> m_dirty;        // written since the last sync
+    bool m_rebuild = false;
 };
 
 } // namespace ke

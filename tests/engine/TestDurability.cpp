@@ -215,7 +215,7 @@ private slots:
         QVERIFY(ke::JournalImage::parse(flipped, back) == ke::JournalImage::Parsed::Incomplete);
         // A later version is never taken for an incomplete journal.
         flipped = bytes;
-        flipped[6] = '3';
+        flipped[6] = '9';
         QVERIFY(ke::JournalImage::parse(flipped, back) == ke::JournalImage::Parsed::UnknownVersion);
     }
 };

@@ -114,6 +114,20 @@ private slots:
         QVERIFY(r.out.contains("copied its primary index with it"));
         QCOMPARE(fileBytes(dir.path() + "/saved/data.PX"), fileBytes(index));
         QVERIFY(runTool({"check", dir.path() + "/saved/data.DB"}).out.contains(": sound, 150 records"));
+        // Put back after cards were deleted: the index follows the restored cards.
+        {
+            ke::Cursor c(path.toStdString(), {});
+            std::vector<uint8_t> rec(c.header().recordSize);
+            for (int k = 0; k < 100; ++k) {
+                c.setToBegin();
+                c.next(false, rec.data());
+                c.remove();
+            }
+        }
+        QCOMPARE(runTool({"restore", dir.path() + "/saved/data.DB", path}).code, 0);
+        r = runTool({"check", path});
+        QVERIFY2(r.out.contains(": sound, 150 records"), qPrintable(r.out));
+        QCOMPARE(indexDifferences(fileBytes(index), theirs), QStringList({"0x2c: cb against 66"})); // 100 deletes and the restore counted
 
         // Files this program does not keep up to date: named with the reason, not damage.
         writeFile(dir.path() + "/DATA.X02", "x");

@@ -70,7 +70,7 @@ int reindexCommand(const std::string& file)
     ke_close_database(db);
     if (r != KE_OK)
         throw ToolError(message, r);
-    Table table(file, false);
+    Table table(file, Access::Read);
     std::string path;
     const ke_table_info facts = table.info(&path);
     ke_key_info key {};
