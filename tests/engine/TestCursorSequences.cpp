@@ -58,8 +58,13 @@ public:
         if (const QString problem = checkStructure(data, &records); !problem.isEmpty())
             return {"damaged: " + problem};
         QStringList cards;
+        const auto column = [](const QByteArray& r, int at, int size) {
+            const QByteArray text = r.mid(at, size);
+            const qsizetype end = text.indexOf('\0');
+            return QString::fromLatin1(end < 0 ? text : text.left(end));
+        };
         for (const QByteArray& r : records) // the card's name is the surname column, its version the first name
-            cards << QString::fromLatin1(r.constData() + 5) + " " + QString::fromLatin1(r.constData() + 45);
+            cards << column(r, 5, 40) + " " + column(r, 45, 25);
         return cards;
     }
 
